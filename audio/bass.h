@@ -1,0 +1,52 @@
+// The audio calls the reader makes: load WAV files as samples, play a sample at a frequency
+// and volume, ask whether a playback is still going and how far it has got, free.
+// They run over our own mixer (audio/mixer.h) on an SDL2 output device, or on a virtual clock
+// for tests and offline rendering (audio/virtual_clock.h).
+#pragma once
+
+#include <cstdint>
+
+using HSAMPLE = uint32_t;   // a loaded sample; 0 is none
+using HCHANNEL = uint32_t;  // one playback of a sample; 0 is none
+
+// Describes a loaded sample: fourteen 32-bit fields. The reader reads `freq` (default playback
+// rate in Hz) and `length` (bytes in the sample's own format, the scale of every position).
+struct BASS_SAMPLE {
+  uint32_t freq;     // default playback frequency in Hz (the file's rate)
+  uint32_t volume;   // default volume, 0..100
+  int32_t pan;       // default pan, -100..100
+  uint32_t flags;    // sample flags given at load time
+  uint32_t length;   // length in bytes
+  uint32_t max;      // most simultaneous playbacks
+  uint32_t origres;  // bits per sample in the file
+  uint32_t chans;    // channels
+  float mingap;      // shortest time between playbacks (seconds)
+  float vam;         // unused here
+  uint32_t priority;
+  uint32_t mode3d;
+  uint32_t reserved1;
+  uint32_t reserved2;
+  uint32_t reserved3;
+};
+
+// Sets a configuration option. The reader sets option 3 (the update period) to 125; the value
+// is kept and has no other effect. Returns 1.
+uint32_t BASS_SetConfig(uint32_t option, uint32_t value);
+// Opens output device `device` (1 = the default) at `freq` Hz. Non-zero when the device is ready.
+int32_t BASS_Init(int32_t device, uint32_t freq, uint32_t flags, uint32_t window, const void* classId);
+// Loads a WAV file (mem 0: `file` is a zero-terminated path). Non-zero sample handle, 0 on failure.
+HSAMPLE BASS_SampleLoad(int32_t mem, const void* file, uint32_t offset, uint32_t length, uint32_t max,
+                        uint32_t flags);
+// Fills `info` for a loaded sample. Non-zero on success.
+int32_t BASS_SampleGetInfo(HSAMPLE sample, BASS_SAMPLE* info);
+// Starts a playback at `freq` Hz and `volume` (0..100, up to 200 amplifies); pan -101 keeps the
+// sample's default. Returns a channel handle, 0 when nothing started.
+HCHANNEL BASS_SamplePlayEx(HSAMPLE sample, uint32_t start, int32_t freq, int32_t volume, int32_t pan, int32_t loop);
+// 1 while the playback is going; 0 once it has ended, was replaced or freed, or never existed.
+uint32_t BASS_ChannelIsActive(HCHANNEL channel);
+// The play position in bytes of the sample's format (0 for an unknown channel).
+uint64_t BASS_ChannelGetPosition(HCHANNEL channel);
+// Stops the sample's playbacks and frees it. Non-zero on success.
+int32_t BASS_SampleFree(HSAMPLE sample);
+// Stops everything, frees all samples and closes the device. Non-zero on success.
+int32_t BASS_Free();

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Sets everything up and runs every test: the normal build (all suites, under a private Xvfb),
+# the unit suites again under AddressSanitizer + UndefinedBehaviorSanitizer, and the
+# threading suites under ThreadSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")"
+scripts/deps.sh test
+jobs=$(nproc)
+
+build() { # dir, extra cmake args...
+  local dir=$1; shift
+  cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+  cmake --build "$dir" -j"$jobs" 2>&1 | grep -E 'error|warning|Error' || true
+  cmake --build "$dir" -j"$jobs" >/dev/null   # fails the script if the build failed
+}
+run_ctest() { # dir, ctest args...
+  local dir=$1; shift
+  # One private X server for the suites that open real windows; SDL picks it up.
+  xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" \
+    env SDL_AUDIODRIVER="${SDL_AUDIODRIVER:-dummy}" ctest --test-dir "$dir" --output-on-failure -j"$jobs" "$@"
+}
+
+echo "== build and run all tests"
+build build
+run_ctest build
+
+echo "== unit tests under AddressSanitizer + UndefinedBehaviorSanitizer"
+build build-asan -DHLASIVO_SANITIZE=address,undefined
+ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 run_ctest build-asan -L unit
+
+echo "== threading tests under ThreadSanitizer"
+build build-tsan -DHLASIVO_SANITIZE=thread
+TSAN_OPTIONS="suppressions=$PWD/tests/tsan.supp second_deadlock_stack=1" run_ctest build-tsan -L threads
