@@ -1,7 +1,7 @@
 // The audio calls the reader makes: load WAV files as samples, play a sample at a frequency
 // and volume, ask whether a playback is still going and how far it has got, free.
 // They run over our own mixer (audio/mixer.h) on an SDL2 output device, or on a virtual clock
-// for tests and offline rendering (audio/virtual_clock.h).
+// for tests and offline rendering; audio/audio_backend.h chooses between them.
 #pragma once
 
 #include <cstdint>
@@ -34,17 +34,27 @@ struct BASS_SAMPLE {
 uint32_t BASS_SetConfig(uint32_t option, uint32_t value);
 // Opens output device `device` (1 = the default) at `freq` Hz. Non-zero when the device is ready.
 int32_t BASS_Init(int32_t device, uint32_t freq, uint32_t flags, uint32_t window, const void* classId);
-// Loads a WAV file (mem 0: `file` is a zero-terminated path). Non-zero sample handle, 0 on failure.
+// Loads a WAV file (mem 0: `file` is a zero-terminated path; otherwise `file` points to `length`
+// bytes in memory) from byte `offset`, `length` bytes (0: to the end). `max` (1..128, 0 means 1)
+// is how many playbacks of it may sound at once. Non-zero sample handle; 0 when the device is not
+// initialised or the file is missing, unreadable, empty, truncated or not a WAV SDL2 can decode.
 HSAMPLE BASS_SampleLoad(int32_t mem, const void* file, uint32_t offset, uint32_t length, uint32_t max,
                         uint32_t flags);
 // Fills `info` for a loaded sample. Non-zero on success.
 int32_t BASS_SampleGetInfo(HSAMPLE sample, BASS_SAMPLE* info);
-// Starts a playback at `freq` Hz and `volume` (0..100, up to 200 amplifies); pan -101 keeps the
-// sample's default. Returns a channel handle, 0 when nothing started.
+// Starts a playback at `freq` Hz (1..4,000,000) and `volume` (0..100, up to 200 amplifies) from
+// byte `start`; pan -101 keeps the sample's default (-100..100 are accepted; the output is mono);
+// `loop` must be 0. A sample plays at most `max` times at once (see BASS_SampleLoad): a further
+// start stops the playback that has played furthest. Returns a channel handle, 0 when nothing
+// started (bad handle or argument, no device).
+// Timing: the playback begins exactly at the output frame at which positions are read at this
+// moment, so a chain started on "position >= threshold" joins at that frame.
 HCHANNEL BASS_SamplePlayEx(HSAMPLE sample, uint32_t start, int32_t freq, int32_t volume, int32_t pan, int32_t loop);
 // 1 while the playback is going; 0 once it has ended, was replaced or freed, or never existed.
 uint32_t BASS_ChannelIsActive(HCHANNEL channel);
-// The play position in bytes of the sample's format (0 for an unknown channel).
+// The play position in bytes of the sample's format: grows while it plays, equals the sample's
+// length once it has played to the end, stays where it was stopped when replaced or freed. 0 for
+// an unknown or stale channel.
 uint64_t BASS_ChannelGetPosition(HCHANNEL channel);
 // Stops the sample's playbacks and frees it. Non-zero on success.
 int32_t BASS_SampleFree(HSAMPLE sample);

@@ -7,7 +7,7 @@ need=(cmake g++ pkg-config libsdl2-dev libfreetype-dev libfontconfig-dev
       fonts-liberation fonts-liberation2 fonts-dejavu-core fonts-dejavu-extra
       libosmesa6-dev libegl-dev libgl-dev)
 if [ "$mode" = test ]; then
-  need+=(libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool x11-utils imagemagick libcairo2-dev)
+  need+=(libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool x11-utils imagemagick libcairo2-dev libx11-dev libxcomposite-dev)
 fi
 missing=()
 for p in "${need[@]}"; do

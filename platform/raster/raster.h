@@ -118,7 +118,9 @@ struct Pen {
   ColorRef color = 0;
 };
 
-enum class BrushStyle : uint8_t { Solid, Null, Hatched, Pattern };
+// ColorPattern: a colour 8 x 8 bitmap brush of two colours fixed when it was made: 1 bits of
+// `pattern` paint `color`, 0 bits `patternBack` (text and background colours do not apply).
+enum class BrushStyle : uint8_t { Solid, Null, Hatched, Pattern, ColorPattern };
 enum class HatchStyle : uint8_t { Horizontal, Vertical, ForwardDiagonal, BackwardDiagonal, Cross, DiagonalCross };
 struct Brush {
   BrushStyle style = BrushStyle::Solid;
@@ -127,6 +129,7 @@ struct Brush {
   // A pattern brush: 8 rows from the top, bit 0x80 the leftmost pixel; 0 bits paint in the
   // text colour, 1 bits in the background colour.
   uint8_t pattern[8] = {};
+  ColorRef patternBack = 0;  // ColorPattern only
 };
 
 // Text alignment flags, combined: one horizontal, one vertical, and update-current-position.

@@ -1,0 +1,212 @@
+// SDL2 window, display probe, presentation and cross-thread requests (see sdl_window.h).
+#include "platform/window/sdl_window.h"
+
+#include <atomic>
+#include <cstring>
+#include <thread>
+
+namespace window {
+
+namespace {
+
+std::atomic<uint32_t> nextToken{1};
+
+// Hints every video start-up needs: no signal handlers of SDL's own (Ctrl+C must still end
+// the program), and no screen-saver inhibition by a window that only shows text.
+void StartVideo(bool& started) {
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+  SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+  started = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+}
+
+int StoredBitsPerPixel(uint32_t format) {
+  int bits = SDL_BITSPERPIXEL(format);
+  int bytes = SDL_BYTESPERPIXEL(format);
+  if (bytes == 4) return 32;  // 24-bit colour kept in 32-bit pixels
+  if (bits == 15) return 16;
+  return bits;
+}
+
+}  // namespace
+
+bool ProbeDisplay(DisplayInfo& info) {
+  bool ok = false;
+  DisplayInfo found;
+  std::thread probe([&] {
+    bool started = false;
+    StartVideo(started);
+    if (!started) return;
+    SDL_DisplayMode mode;
+    if (SDL_GetNumVideoDisplays() > 0 && SDL_GetDesktopDisplayMode(0, &mode) == 0) {
+      found.width = mode.w;
+      found.height = mode.h;
+      found.bitsPerPixel = StoredBitsPerPixel(mode.format);
+      ok = found.width > 0 && found.height > 0;
+    }
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  });
+  probe.join();
+  if (ok) info = found;
+  return ok;
+}
+
+bool NativeWindow::Open(const WindowSpec& spec) {
+  Close();
+  StartVideo(videoStarted_);
+  if (!videoStarted_) return false;
+  Uint32 flags = SDL_WINDOW_HIDDEN;
+  if (spec.kind == WindowKind::Borderless) flags |= SDL_WINDOW_BORDERLESS;
+  int x = spec.placedBySystem ? int(SDL_WINDOWPOS_UNDEFINED) : spec.x;
+  int y = spec.placedBySystem ? int(SDL_WINDOWPOS_UNDEFINED) : spec.y;
+  window_ = SDL_CreateWindow(spec.title.c_str(), x, y, spec.clientWidth > 0 ? spec.clientWidth : 1,
+                             spec.clientHeight > 0 ? spec.clientHeight : 1, flags);
+  if (!window_) {
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    videoStarted_ = false;
+    return false;
+  }
+  windowId_ = SDL_GetWindowID(window_);
+  token_ = nextToken.fetch_add(1);
+  translator_ = KeyTranslator();
+  pending_ = {};
+  if (spec.iconPixels && spec.iconWidth > 0 && spec.iconHeight > 0) {
+    SDL_Surface* icon = SDL_CreateRGBSurfaceWithFormatFrom(
+        const_cast<uint32_t*>(spec.iconPixels), spec.iconWidth, spec.iconHeight, 32,
+        spec.iconWidth * 4, SDL_PIXELFORMAT_ARGB8888);
+    if (icon) {
+      SDL_SetWindowIcon(window_, icon);
+      SDL_FreeSurface(icon);
+    }
+  }
+  // Characters come as text events; X11 gives them without asking, other back ends on request.
+  SDL_StartTextInput();
+  return true;
+}
+
+void NativeWindow::Show() {
+  if (!window_) return;
+  SDL_ShowWindow(window_);
+  SDL_RaiseWindow(window_);
+  SDL_PumpEvents();
+}
+
+void NativeWindow::Close() {
+  if (window_) {
+    SDL_DestroyWindow(window_);
+    window_ = nullptr;
+    windowId_ = 0;
+  }
+  if (videoStarted_) {
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    videoStarted_ = false;
+  }
+}
+
+int NativeWindow::ClientWidth() const {
+  int w = 0, h = 0;
+  if (window_) SDL_GetWindowSize(window_, &w, &h);
+  return w;
+}
+
+int NativeWindow::ClientHeight() const {
+  int w = 0, h = 0;
+  if (window_) SDL_GetWindowSize(window_, &w, &h);
+  return h;
+}
+
+FrameSize NativeWindow::Frame() const {
+  FrameSize f;
+  if (!window_ || SDL_GetWindowBordersSize(window_, &f.top, &f.left, &f.bottom, &f.right) != 0) return {};
+  return f;
+}
+
+bool NativeWindow::WaitEvent(WindowEvent& out, int timeoutMs) {
+  if (!window_) return false;
+  const Uint32 deadline = SDL_GetTicks() + Uint32(timeoutMs > 0 ? timeoutMs : 0);
+  for (;;) {
+    int remaining = int(deadline - SDL_GetTicks());
+    SDL_Event ev;
+    if (!SDL_WaitEventTimeout(&ev, remaining > 0 ? remaining : 0)) {
+      if (remaining <= 0) return false;
+      continue;  // woken early without an event: wait for the rest of the time
+    }
+    switch (ev.type) {
+      case SDL_USEREVENT:
+        // Requests of an earlier window of this process may still be queued: skip them.
+        if (uint32_t(uintptr_t(ev.user.data1)) != token_) break;
+        out.type = WindowEvent::Type::Request;
+        out.request = uint32_t(ev.user.code);
+        return true;
+      case SDL_WINDOWEVENT:
+        if (ev.window.windowID != windowId_) break;
+        switch (ev.window.event) {
+          case SDL_WINDOWEVENT_EXPOSED:
+          case SDL_WINDOWEVENT_SHOWN:
+          case SDL_WINDOWEVENT_RESTORED:
+          case SDL_WINDOWEVENT_SIZE_CHANGED:
+            out.type = WindowEvent::Type::Repaint;
+            out.rect = {0, 0, ClientWidth(), ClientHeight()};
+            return true;
+          case SDL_WINDOWEVENT_CLOSE:
+            out.type = WindowEvent::Type::Close;
+            return true;
+          default:
+            break;
+        }
+        break;
+      case SDL_KEYDOWN:
+      case SDL_KEYUP:
+      case SDL_TEXTINPUT:
+        out.keyCount = translator_.Translate(ev, out.keys);
+        if (out.keyCount > 0) {
+          out.type = WindowEvent::Type::Keys;
+          return true;
+        }
+        break;
+      default:
+        break;
+    }
+    if (remaining <= 0) return false;
+  }
+}
+
+void NativeWindow::CopyToScreen(const raster::Surface& surface, const raster::Rect& rect) {
+  if (!window_ || surface.BitsPerPixel() != 32) return;
+  SDL_Surface* screen = SDL_GetWindowSurface(window_);
+  if (!screen) return;
+  raster::Rect r = rect.Intersect(surface.Bounds()).Intersect({0, 0, screen->w, screen->h});
+  if (r.Empty()) return;
+  if (SDL_MUSTLOCK(screen)) SDL_LockSurface(screen);
+  uint8_t* pixels = static_cast<uint8_t*>(screen->pixels);
+  const Uint32 format = screen->format->format;
+  for (int y = r.top; y < r.bottom; ++y) {
+    const uint8_t* from = surface.Row(y) + size_t(r.left) * 4;
+    uint8_t* to = pixels + size_t(y) * size_t(screen->pitch) + size_t(r.left) * screen->format->BytesPerPixel;
+    if (format == SDL_PIXELFORMAT_RGB888 || format == SDL_PIXELFORMAT_ARGB8888) {
+      std::memcpy(to, from, size_t(r.Width()) * 4);
+    } else {
+      SDL_ConvertPixels(r.Width(), 1, SDL_PIXELFORMAT_RGB888, from, r.Width() * 4, format, to, screen->pitch);
+    }
+  }
+  if (SDL_MUSTLOCK(screen)) SDL_UnlockSurface(screen);
+  pending_ = pending_.Union(r);
+}
+
+void NativeWindow::Flush() {
+  if (!window_ || pending_.Empty()) return;
+  SDL_Rect r{pending_.left, pending_.top, pending_.Width(), pending_.Height()};
+  SDL_UpdateWindowSurfaceRects(window_, &r, 1);
+  pending_ = {};
+}
+
+bool PostWindowRequest(uint32_t token, uint32_t request) {
+  SDL_Event ev;
+  SDL_zero(ev);
+  ev.type = SDL_USEREVENT;
+  ev.user.code = Sint32(request);
+  ev.user.data1 = reinterpret_cast<void*>(uintptr_t(token));
+  return SDL_PushEvent(&ev) == 1;
+}
+
+}  // namespace window

@@ -1,0 +1,129 @@
+// X server queries for the window tests (see x_server.h).
+#include "x_server.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <dlfcn.h>
+
+#include <mutex>
+
+namespace x_server {
+
+namespace {
+
+struct Xlib {
+  bool loaded = false;
+  decltype(&XOpenDisplay) OpenDisplay = nullptr;
+  decltype(&XCloseDisplay) CloseDisplay = nullptr;
+  decltype(&XSetErrorHandler) SetErrorHandler = nullptr;
+  decltype(&XGetWindowAttributes) GetWindowAttributes = nullptr;
+  decltype(&XFetchName) FetchName = nullptr;
+  decltype(&XFree) Free = nullptr;
+  decltype(&XTranslateCoordinates) TranslateCoordinates = nullptr;
+  decltype(&XGetImage) GetImage = nullptr;
+  decltype(&XInternAtom) InternAtom = nullptr;
+  decltype(&XSendEvent) SendEvent = nullptr;
+  decltype(&XSync) Sync = nullptr;
+};
+
+int IgnoreErrors(Display*, XErrorEvent*) { return 0; }
+
+const Xlib& Lib() {
+  static Xlib lib;
+  static std::once_flag once;
+  std::call_once(once, [] {
+    void* so = dlopen("libX11.so.6", RTLD_NOW | RTLD_LOCAL);
+    if (!so) return;
+#define LOAD(name) lib.name = reinterpret_cast<decltype(lib.name)>(dlsym(so, "X" #name))
+    LOAD(OpenDisplay);
+    LOAD(CloseDisplay);
+    LOAD(SetErrorHandler);
+    LOAD(GetWindowAttributes);
+    LOAD(FetchName);
+    LOAD(Free);
+    LOAD(TranslateCoordinates);
+    LOAD(GetImage);
+    LOAD(InternAtom);
+    LOAD(SendEvent);
+    LOAD(Sync);
+#undef LOAD
+    lib.loaded = lib.OpenDisplay && lib.CloseDisplay && lib.SetErrorHandler && lib.GetWindowAttributes &&
+                 lib.FetchName && lib.Free && lib.TranslateCoordinates && lib.GetImage && lib.InternAtom &&
+                 lib.SendEvent && lib.Sync;
+  });
+  return lib;
+}
+
+// One connection per question, closed again.
+struct Connection {
+  Display* display = nullptr;
+  Connection() {
+    if (!Lib().loaded) return;
+    // A window that is gone must answer "no such window", not end the test program. Set
+    // each time: the library's own video start-up and end replace the handler.
+    Lib().SetErrorHandler(IgnoreErrors);
+    display = Lib().OpenDisplay(nullptr);
+  }
+  ~Connection() {
+    if (display) Lib().CloseDisplay(display);
+  }
+};
+
+}  // namespace
+
+WindowFacts DescribeWindow(uint64_t id) {
+  WindowFacts facts;
+  Connection c;
+  if (!c.display || id == 0) return facts;
+  const Xlib& x = Lib();
+  XWindowAttributes attributes;
+  if (!x.GetWindowAttributes(c.display, Window(id), &attributes)) return facts;
+  facts.exists = true;
+  facts.viewable = attributes.map_state == IsViewable;
+  facts.width = attributes.width;
+  facts.height = attributes.height;
+  Window child;
+  x.TranslateCoordinates(c.display, Window(id), attributes.root, 0, 0, &facts.x, &facts.y, &child);
+  char* name = nullptr;
+  if (x.FetchName(c.display, Window(id), &name) && name) {
+    facts.title = name;
+    x.Free(name);
+  }
+  return facts;
+}
+
+int64_t ScreenPixel(uint64_t id, int px, int py) {
+  Connection c;
+  if (!c.display || id == 0) return -1;
+  XImage* image = Lib().GetImage(c.display, Window(id), px, py, 1, 1, AllPlanes, ZPixmap);
+  if (!image) return -1;
+  int64_t value = int64_t(image->f.get_pixel(image, 0, 0) & 0xFFFFFF);
+  image->f.destroy_image(image);
+  return value;
+}
+
+bool SendDeleteWindow(uint64_t id) {
+  Connection c;
+  if (!c.display || id == 0) return false;
+  const Xlib& x = Lib();
+  XEvent event{};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = Window(id);
+  event.xclient.message_type = x.InternAtom(c.display, "WM_PROTOCOLS", False);
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = long(x.InternAtom(c.display, "WM_DELETE_WINDOW", False));
+  event.xclient.data.l[1] = CurrentTime;
+  bool sent = x.SendEvent(c.display, Window(id), False, NoEventMask, &event) != 0;
+  x.Sync(c.display, False);
+  return sent;
+}
+
+bool ScreenSize(int& width, int& height) {
+  Connection c;
+  if (!c.display) return false;
+  width = DisplayWidth(c.display, DefaultScreen(c.display));
+  height = DisplayHeight(c.display, DefaultScreen(c.display));
+  return true;
+}
+
+}  // namespace x_server
