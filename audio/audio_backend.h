@@ -29,6 +29,12 @@
 //   - nothing else moves time; AdvanceVirtualClock moves it by any amount.
 //   framesPerPoll 0 stops polls from moving time: only AdvanceVirtualClock does.
 //
+// On the device the same rules hold against real time: positions are read at a "present" frame
+// that follows the device's clock but moves at most one frame per poll and never falls behind
+// what is already mixed, and a playback started now begins exactly at it (audio/sdl_output.cpp).
+// A caller that polls tightly therefore joins samples to the frame, even after its thread was
+// descheduled for a while (up to about 50 ms); the price is some 70 ms more output latency.
+//
 // All functions here run on the caller's thread (the reader's main thread or a test); they may be
 // called at any time and answer 0 / false / empty when the virtual clock is not open.
 #pragma once

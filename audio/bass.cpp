@@ -9,13 +9,13 @@
 // freed sample or of a playback that has ended, been replaced or freed stay dead for good.
 #include "audio/bass.h"
 
+#include <chrono>
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
-#include <chrono>
 #include <mutex>
-#include <thread>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "audio/audio_backend.h"

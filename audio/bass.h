@@ -9,8 +9,10 @@
 using HSAMPLE = uint32_t;   // a loaded sample; 0 is none
 using HCHANNEL = uint32_t;  // one playback of a sample; 0 is none
 
-// Describes a loaded sample: fourteen 32-bit fields. The reader reads `freq` (default playback
-// rate in Hz) and `length` (bytes in the sample's own format, the scale of every position).
+// Describes a loaded sample: 32-bit fields, in the order unsigned, unsigned, signed, five
+// unsigned, two floats, five unsigned (fifteen in all, though the record is often called
+// fourteen-field). The reader reads only the 1st, `freq` (default playback rate in Hz), and
+// the 5th, `length` (bytes in the sample's own format, the scale of every position).
 struct BASS_SAMPLE {
   uint32_t freq;     // default playback frequency in Hz (the file's rate)
   uint32_t volume;   // default volume, 0..100
@@ -32,10 +34,13 @@ struct BASS_SAMPLE {
 // Sets a configuration option. The reader sets option 3 (the update period) to 125; the value
 // is kept and has no other effect. Returns 1.
 uint32_t BASS_SetConfig(uint32_t option, uint32_t value);
-// Opens output device `device` (1 = the default) at `freq` Hz. Non-zero when the device is ready.
+// Opens output device `device` (1 or -1: the default; no other) at `freq` Hz (8,000..192,000;
+// 0 means 22,050), mono, signed 16-bit. Which output (the SDL2 device or the virtual clock) is
+// chosen by audio/audio_backend.h. Non-zero when ready; 0 when no output can be opened, the
+// arguments are refused, or it is already open.
 int32_t BASS_Init(int32_t device, uint32_t freq, uint32_t flags, uint32_t window, const void* classId);
 // Loads a WAV file (mem 0: `file` is a zero-terminated path; otherwise `file` points to `length`
-// bytes in memory) from byte `offset`, `length` bytes (0: to the end). `max` (1..128, 0 means 1)
+// bytes in memory) from byte `offset`, `length` bytes (0: to the end). `max` (1..256, 0 means 1)
 // is how many playbacks of it may sound at once. Non-zero sample handle; 0 when the device is not
 // initialised or the file is missing, unreadable, empty, truncated or not a WAV SDL2 can decode.
 HSAMPLE BASS_SampleLoad(int32_t mem, const void* file, uint32_t offset, uint32_t length, uint32_t max,

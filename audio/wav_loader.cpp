@@ -78,6 +78,9 @@ bool DecodeWav(const uint8_t* data, size_t size, WavSoundType& sound) {
   if (!data || size > kWavMaxBytes) return false;
   WavLayoutType layout;
   if (!ReadLayout(data, size, layout) || layout.dataBytes == 0 || layout.channels == 0) return false;
+  if ((layout.tag == kFormatPcm || layout.tag == kFormatFloat) && layout.bits >= 8 &&
+      layout.dataBytes / (uint64_t(layout.channels) * (layout.bits / 8)) > kWavMaxFrames)
+    return false;  // refused before SDL decodes it all
 
   SDL_RWops* rw = SDL_RWFromConstMem(data, int(size));
   if (!rw) return false;
@@ -90,7 +93,7 @@ bool DecodeWav(const uint8_t* data, size_t size, WavSoundType& sound) {
   const uint32_t channels = spec.channels;
   bool ok = spec.freq > 0 && channels > 0 && sdlBytes > 0;
   const uint32_t frames = ok ? length / (sdlBytes * channels) : 0;
-  ok = ok && frames > 0;
+  ok = ok && frames > 0 && frames <= kWavMaxFrames;
 
   // Lengths count bytes of the file's own sample format; formats SDL expands (ADPCM, A-law,
   // mu-law) are counted as the 16-bit PCM they play as.

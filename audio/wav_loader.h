@@ -18,8 +18,10 @@ struct WavSoundType {
   uint32_t fileBits = 0;       // bits per sample as stored in the file (4 for ADPCM)
 };
 
-// Largest WAV image accepted, so that a hostile or mistaken file cannot exhaust memory.
+// Largest WAV image and longest sound accepted (about 12 minutes at 44.1 kHz), so that a
+// hostile or mistaken file cannot exhaust memory: the mixer keeps 8 bytes per frame.
 inline constexpr size_t kWavMaxBytes = size_t(256) << 20;
+inline constexpr uint32_t kWavMaxFrames = uint32_t(1) << 25;
 
 // Decodes `size` bytes at `data`. False (and `sound` left empty) for anything that is not a
 // complete, non-empty WAV image in a format SDL2 can decode.

@@ -20,9 +20,9 @@ namespace graph_state {
 
 // ---- Colours (colors.cpp) ----------------------------------------------------------------------
 
-extern uint32_t DrawColor;      // colour value of lines, outlines, text, pixels
-extern uint32_t BackColor;      // colour value behind opaque text and hatches, and of erasing
-extern uint16_t PaletteCount;   // entries of the current palette; set only by WritePalette
+extern uint32_t DrawColor;     // colour value of lines, outlines, text, pixels
+extern uint32_t BackColor;     // colour value behind opaque text and hatches, and of erasing
+extern uint16_t PaletteCount;  // entries of the current palette; set only by WritePalette
 
 // The colour a device context is given for a colour value: a palette-index colour (value
 // modulo PaletteCount) in palette mode, the RGB value itself in direct mode.
@@ -36,7 +36,7 @@ void ResetNamedColors();
 // ---- Viewport, position, line and fill settings (viewport.cpp) -----------------------------
 
 extern ViewPortType Viewport;
-extern int16_t ViewWidth, ViewHeight;           // Right - Left, Bottom - Top
+extern int16_t ViewWidth, ViewHeight;               // Right - Left, Bottom - Top
 extern int32_t CurrentPositionX, CurrentPositionY;  // relative to the viewport
 extern LineSettingsType LineSettings;
 extern FillSettingsType FillSettings;

@@ -30,13 +30,13 @@ class ShortString {
 
   void Assign(std::string_view s) {
     length_ = s.size() < Max ? s.size() : Max;
-    std::memmove(bytes_, s.data(), length_);
+    if (length_) std::memmove(bytes_, s.data(), length_);  // an empty view may hold no pointer
     bytes_[length_] = 0;
   }
   // Appends as much of `s` as fits.
   ShortString& Append(std::string_view s) {
     size_t n = s.size() < Max - length_ ? s.size() : Max - length_;
-    std::memmove(bytes_ + length_, s.data(), n);
+    if (n) std::memmove(bytes_ + length_, s.data(), n);
     length_ += n;
     bytes_[length_] = 0;
     return *this;

@@ -51,24 +51,21 @@ void ChangeBothContexts(Change change) {
 // Pen style of each line style; styles 5 and 6 draw nothing with the pen (the line operations
 // draw style 5 themselves, pixel by pixel).
 constexpr raster::PenStyle kPenStyles[7] = {
-    raster::PenStyle::Solid,      raster::PenStyle::Dot,  raster::PenStyle::DashDot,
-    raster::PenStyle::Dash,       raster::PenStyle::DashDotDot, raster::PenStyle::Null,
-    raster::PenStyle::Null};
+    raster::PenStyle::Solid,      raster::PenStyle::Dot,  raster::PenStyle::DashDot, raster::PenStyle::Dash,
+    raster::PenStyle::DashDotDot, raster::PenStyle::Null, raster::PenStyle::Null};
 
 // Hatch of fill styles 2 to 7.
 constexpr raster::HatchStyle kHatches[6] = {
-    raster::HatchStyle::Horizontal,       raster::HatchStyle::Vertical,
-    raster::HatchStyle::Cross,            raster::HatchStyle::BackwardDiagonal,
-    raster::HatchStyle::ForwardDiagonal,  raster::HatchStyle::DiagonalCross};
+    raster::HatchStyle::Horizontal,      raster::HatchStyle::Vertical,
+    raster::HatchStyle::Cross,           raster::HatchStyle::BackwardDiagonal,
+    raster::HatchStyle::ForwardDiagonal, raster::HatchStyle::DiagonalCross};
 
 // Binary raster operation of each remainder of a raster mode.
 constexpr raster::Rop2 kRasterOps[16] = {
-    raster::Rop2::CopyPen,     raster::Rop2::XorPen,      raster::Rop2::MergePen,
-    raster::Rop2::MaskPen,     raster::Rop2::NotCopyPen,  raster::Rop2::Not,
-    raster::Rop2::NotXorPen,   raster::Rop2::NotMergePen, raster::Rop2::NotMaskPen,
-    raster::Rop2::MaskNotPen,  raster::Rop2::MergeNotPen, raster::Rop2::MaskPenNot,
-    raster::Rop2::MergePenNot, raster::Rop2::Black,       raster::Rop2::White,
-    raster::Rop2::Nop};
+    raster::Rop2::CopyPen,     raster::Rop2::XorPen,     raster::Rop2::MergePen,    raster::Rop2::MaskPen,
+    raster::Rop2::NotCopyPen,  raster::Rop2::Not,        raster::Rop2::NotXorPen,   raster::Rop2::NotMergePen,
+    raster::Rop2::NotMaskPen,  raster::Rop2::MaskNotPen, raster::Rop2::MergeNotPen, raster::Rop2::MaskPenNot,
+    raster::Rop2::MergePenNot, raster::Rop2::Black,      raster::Rop2::White,       raster::Rop2::Nop};
 
 }  // namespace
 
@@ -252,6 +249,8 @@ void GetAspect(uint16_t& xFactor, uint16_t& yFactor) {
 }
 
 void SetFloodMode(int16_t mode) {
-  if (mode == 0) FloodMode = raster::FloodMode::Border;
-  else if (mode == 1) FloodMode = raster::FloodMode::Surface;
+  if (mode == 0)
+    FloodMode = raster::FloodMode::Border;
+  else if (mode == 1)
+    FloodMode = raster::FloodMode::Surface;
 }

@@ -109,6 +109,19 @@ void CloseAtProgramEnd() {
   PageColorTable.clear();
 }
 
+// Registered once a window is open, after the OpenGL set-up: the system libraries that set-up
+// loads register their own clean-up on first use, and ours must run before theirs (handlers
+// run in reverse order), since closing the window releases their contexts.
+// A window left without the OpenGL set-up (a missing font) registers early; the first set-up
+// registers again, so that one handler always comes after the libraries' own.
+void RegisterProgramEnd(bool afterOpenGL) {
+  static bool registered = false, registeredAfterOpenGL = false;
+  if (registeredAfterOpenGL || (registered && !afterOpenGL)) return;
+  std::atexit(CloseAtProgramEnd);
+  registered = true;
+  registeredAfterOpenGL = afterOpenGL;
+}
+
 // Start-up of the library, before any module uses it: the keyboard module hooks itself into
 // the window procedure only after the library's state is set up (the state above is constant
 // initialised, so it is in place before any dynamic initialisation).
@@ -214,9 +227,6 @@ void InitGraph(int16_t& driver, int16_t& mode, std::string_view caption) {
   // There is no console window to hide on this system.
   WindowCaption = caption.empty() ? std::string_view("Graph Window") : caption;
 
-  static std::once_flag endHandler;
-  std::call_once(endHandler, [] { std::atexit(CloseAtProgramEnd); });
-
   WindowRequest request;
   request.caption = WindowCaption;
   request.geometry = geometry;
@@ -239,10 +249,14 @@ void InitGraph(int16_t& driver, int16_t& mode, std::string_view caption) {
   SetDrawingPage(0);
 
   graph_state::InstallStandardFonts();
-  if (GraphError != GraphOk) return;  // open but not shown, as the missing font leaves it
+  if (GraphError != GraphOk) {  // open but not shown, as the missing font leaves it
+    RegisterProgramEnd(false);
+    return;
+  }
   graph_state::ResetDrawingState();
   int16_t result = GraphOk;
   if (!PrepareOpenGL()) result = GraphNoOpenGL;
+  RegisterProgramEnd(true);
   ShowGraphWindow();
   graph_state::CloseRequested = false;
   GraphError = result;

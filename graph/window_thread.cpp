@@ -41,6 +41,11 @@ std::thread* WindowThread = nullptr;
 std::atomic<bool> ThreadEnded{true};
 std::atomic<bool> WindowShown{false};
 std::atomic<uint32_t> WindowToken{0};  // 0 until the window exists
+// Set by the application thread before it asks for the destruction. The window thread reads
+// it before tearing anything down, which orders everything the application did with the
+// window's objects before their release (the request itself travels through SDL's queue,
+// which gives no such guarantee the tools can see).
+std::atomic<bool> DestroyRequested{false};
 
 // Guarded by DrawingLock.
 raster::Rect PendingRepaint;  // window area to repaint from the display page
@@ -242,7 +247,7 @@ void GraphWindowThread(WindowRequest request) {
           OnRefresh(native, lastPresent);
         } else if (event.request == kRequestShow) {
           OnShow(native, WindowStyleType(record.Style));
-        } else if (event.request == kRequestDestroy) {
+        } else if (event.request == kRequestDestroy && DestroyRequested.load(std::memory_order_acquire)) {
           OnDestroy();
           running = false;
         }
@@ -284,6 +289,7 @@ bool StartWindowThread(const WindowRequest& request) {
   ThreadEnded = false;
   WindowShown = false;
   WindowToken = 0;
+  DestroyRequested = false;
   try {
     WindowThread = new std::thread(GraphWindowThread, request);
   } catch (const std::system_error&) {  // no thread could be started
@@ -303,6 +309,7 @@ void ShowGraphWindow() {
 
 void EndWindowThread() {
   if (!WindowThread) return;
+  DestroyRequested.store(true, std::memory_order_release);
   bool posted = false;
   while (!ThreadEnded) {
     uint32_t token = WindowToken;

@@ -4,6 +4,7 @@
 // a visited map, and painted afterwards, so that the brush and raster operation never feed
 // back into the search.
 #include <algorithm>
+#include <cstdint>
 #include <vector>
 
 #include "platform/raster/draw.h"
@@ -67,10 +68,15 @@ Rect FloodFill(DeviceContext& dc, int x, int y, ColorRef color, FloodMode mode) 
   if (inPlace && bpp == 32 && !border) {
     // The common case (a solid fill of one colour area) on raw rows.
     uint32_t cv = uint32_t(c), fv = uint32_t(brush.fore);
-    std::vector<Seed> stack;
-    stack.push_back({dx, dy});
+    // Each seed remembers the span it came from: that span is painted already, so the scan
+    // of its row can skip it.
+    struct Run {
+      int x, y, parentY, parentL, parentR;
+    };
+    std::vector<Run> stack;
+    stack.push_back({dx, dy, INT32_MIN, 0, 0});
     while (!stack.empty()) {
-      Seed sd = stack.back();
+      Run sd = stack.back();
       stack.pop_back();
       uint32_t* row = reinterpret_cast<uint32_t*>(s->Row(sd.y));
       if (row[sd.x] != cv) continue;
@@ -82,12 +88,20 @@ Rect FloodFill(DeviceContext& dc, int x, int y, ColorRef color, FloodMode mode) 
       for (int ny : {sd.y - 1, sd.y + 1}) {
         if (ny < a.top || ny >= a.bottom) continue;
         const uint32_t* nr = reinterpret_cast<const uint32_t*>(s->Row(ny));
-        int xx = xl;
-        while (xx < xr) {
-          xx = SkipOther32(nr, xx, xr, cv);
-          if (xx >= xr) break;
-          stack.push_back({xx, ny});
-          xx = SkipEqual32(nr, xx, xr, cv);
+        auto scan = [&](int from, int to) {
+          int xx = from;
+          while (xx < to) {
+            xx = SkipOther32(nr, xx, to, cv);
+            if (xx >= to) break;
+            stack.push_back({xx, ny, sd.y, xl, xr});
+            xx = SkipEqual32(nr, xx, to, cv);
+          }
+        };
+        if (ny == sd.parentY) {
+          scan(xl, std::min(xr, sd.parentL));
+          scan(std::max(xl, sd.parentR), xr);
+        } else {
+          scan(xl, xr);
         }
       }
     }

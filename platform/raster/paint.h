@@ -386,8 +386,15 @@ void PolygonRows(const PointD* pts, int count, FillRule rule, int top, int botto
       act[j] = v;
     }
     auto add = [&](double xa, double xb) {
-      double ca = std::max(std::ceil(xa), double(left)), cb = std::min(std::ceil(xb), double(right));
-      if (ca < cb) emit(int(y), int(ca), int(cb));
+      // Clamp first (the values may lie far outside int), then round up.
+      xa = std::clamp(xa, double(left) - 1, double(right) + 1);
+      xb = std::clamp(xb, double(left) - 1, double(right) + 1);
+      int ca = int(xa), cb = int(xb);
+      ca += double(ca) < xa;
+      cb += double(cb) < xb;
+      ca = std::max(ca, left);
+      cb = std::min(cb, right);
+      if (ca < cb) emit(int(y), ca, cb);
     };
     if (rule == FillRule::Alternate) {
       for (int i = 0; i + 1 < na; i += 2) add(act[i].x, act[i + 1].x);

@@ -375,8 +375,12 @@ Rect DrawPolygon(DeviceContext& dc, const Point* points, int count, FillRule rul
     for (int i = 0; i < count; ++i) poly[i] = {double(dev[size_t(i)].x), double(dev[size_t(i)].y)};
     if (!p.ReadsDest() || p.penNull) {
       // Painting a pixel twice gives what painting it once does: fill straight away.
-      PolygonRows(poly, count, rule, int(y0), int(y1), a.left, a.right,
-                  [&](int y, int x0, int x1) { p.BrushSpan(x0, x1, y, brush); });
+      PolygonRows(poly, count, rule, int(y0), int(y1), a.left, a.right, [&](int y, int x0, int x1) {
+        if (brush.solid)
+          p.Span(x0, x1, y, brush.fore);
+        else
+          p.BrushSpan(x0, x1, y, brush);
+      });
     } else {
       SpanSet inside{int(y0), int(y1)};
       PolygonSpans(poly, count, rule, inside, a.left, a.right);

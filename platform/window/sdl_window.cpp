@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <mutex>
 #include <thread>
 
 namespace window {
@@ -10,6 +11,13 @@ namespace window {
 namespace {
 
 std::atomic<uint32_t> nextToken{1};
+std::mutex lastErrorLock;
+std::string lastError;
+
+void RememberError() {
+  std::lock_guard<std::mutex> lock(lastErrorLock);
+  lastError = SDL_GetError();
+}
 
 // Hints every video start-up needs: no signal handlers of SDL's own (Ctrl+C must still end
 // the program), and no screen-saver inhibition by a window that only shows text.
@@ -17,6 +25,12 @@ void StartVideo(bool& started) {
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
   SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+  // The window shows a software picture: present it with the window system's own image
+  // transfer. A renderer-backed surface would re-create the window behind our back (new id).
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  // Only a real display will do: SDL's fallbacks (off-screen, dummy) would "open" a window
+  // nobody sees. SDL_VIDEODRIVER in the environment still overrides this list.
+  SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11,wayland,KMSDRM");
   started = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
 }
 
@@ -54,7 +68,10 @@ bool ProbeDisplay(DisplayInfo& info) {
 bool NativeWindow::Open(const WindowSpec& spec) {
   Close();
   StartVideo(videoStarted_);
-  if (!videoStarted_) return false;
+  if (!videoStarted_) {
+    RememberError();
+    return false;
+  }
   Uint32 flags = SDL_WINDOW_HIDDEN;
   if (spec.kind == WindowKind::Borderless) flags |= SDL_WINDOW_BORDERLESS;
   int x = spec.placedBySystem ? int(SDL_WINDOWPOS_UNDEFINED) : spec.x;
@@ -62,6 +79,7 @@ bool NativeWindow::Open(const WindowSpec& spec) {
   window_ = SDL_CreateWindow(spec.title.c_str(), x, y, spec.clientWidth > 0 ? spec.clientWidth : 1,
                              spec.clientHeight > 0 ? spec.clientHeight : 1, flags);
   if (!window_) {
+    RememberError();
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
     videoStarted_ = false;
     return false;
@@ -79,6 +97,8 @@ bool NativeWindow::Open(const WindowSpec& spec) {
       SDL_FreeSurface(icon);
     }
   }
+  // The frame buffer is made now, so that the window is final before anyone asks for its id.
+  SDL_GetWindowSurface(window_);
   // Characters come as text events; X11 gives them without asking, other back ends on request.
   SDL_StartTextInput();
   return true;
@@ -198,6 +218,11 @@ void NativeWindow::Flush() {
   SDL_Rect r{pending_.left, pending_.top, pending_.Width(), pending_.Height()};
   SDL_UpdateWindowSurfaceRects(window_, &r, 1);
   pending_ = {};
+}
+
+std::string LastOpenError() {
+  std::lock_guard<std::mutex> lock(lastErrorLock);
+  return lastError;
 }
 
 bool PostWindowRequest(uint32_t token, uint32_t request) {

@@ -97,6 +97,9 @@ class NativeWindow {
   KeyTranslator translator_;
 };
 
+// SDL's explanation of the last failed NativeWindow::Open (empty when none failed).
+std::string LastOpenError();
+
 // Asks the thread of the window `token` to handle `request` (it arrives as a Request event).
 // Safe from any thread while that window is open; false when it could not be queued.
 bool PostWindowRequest(uint32_t token, uint32_t request);

@@ -153,6 +153,13 @@ TEST_F(WavLoadTest, BrokenOrHostileFilesAreRefused) {
   EXPECT_NE(Load("still_fine.wav", good), 0u) << "refusals leave the loader working";
 }
 
+TEST_F(WavLoadTest, OverlongSoundIsRefused) {
+  // One frame past the loader's limit, 8-bit mono so that the image stays small (32 MB).
+  const uint32_t frames = (uint32_t(1) << 25) + 1;
+  const std::vector<uint8_t> image = RiffWave(FormatChunk(1, 1, 8000, 8, 1), std::vector<uint8_t>(frames, 128));
+  EXPECT_EQ(BASS_SampleLoad(1, image.data(), 0, uint32_t(image.size()), 2, 0), 0u);
+}
+
 TEST_F(WavLoadTest, RandomlyDamagedImagesNeverCrash) {
   const auto good = ImaAdpcmWav(Tone16(300, 22050, 1010, 0.4), 22050);
   uint32_t seed = 12345;

@@ -235,10 +235,18 @@ class TDisplay {
   }
 };
 
-// Types a key (an X keysym name such as space, Return, Escape) into the window.
+// Types a key (an X keysym name such as space, Return, Escape) into the window: press and
+// release.
 inline bool Key(Window w, const char* name) {
   std::string cmd = "xdotool key --window " + std::to_string(w) + " " + name + " >/dev/null 2>&1";
   return std::system(cmd.c_str()) == 0;
+}
+
+// Only presses a key that ends the program. Its window may be gone before xdotool has finished
+// talking to it, so xdotool's result says nothing; the exit code tells whether the key arrived.
+inline void PressKey(Window w, const char* name) {
+  std::string cmd = "xdotool keydown --window " + std::to_string(w) + " " + name + " >/dev/null 2>&1";
+  (void)!std::system(cmd.c_str());
 }
 
 // The colour of the text in one 8 x 16 cell: 'W' white, 'Y' yellow, 'R' red, 'G' light grey,

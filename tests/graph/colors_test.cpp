@@ -20,16 +20,14 @@ TEST(StandardPaletteTable, EntriesFollowTheVgaLayoutWithItsThreeDepartures) {
     int entry;
     uint32_t rgb;
   } cases[] = {
-      {0, Rgb(0, 0, 0)},        {6, Rgb(168, 84, 0)},      {7, Rgb(168, 168, 168)},
-      {8, Rgb(84, 84, 84)},     {9, Rgb(132, 132, 252)},   {15, Rgb(252, 252, 252)},
-      {16, Rgb(0, 0, 0)},       {17, Rgb(20, 20, 20)},     {23, Rgb(96, 96, 96)},
-      {31, Rgb(252, 252, 252)}, {32, Rgb(0, 0, 252)},      {36, Rgb(252, 0, 252)},
-      {40, Rgb(252, 0, 0)},     {44, Rgb(252, 252, 0)},    {48, Rgb(0, 252, 0)},
-      {52, Rgb(0, 252, 252)},   {55, Rgb(0, 64, 252)},     {56, Rgb(124, 124, 252)},
-      {64, Rgb(252, 124, 124)}, {65, Rgb(252, 156, 252)},  {66, Rgb(252, 188, 124)},
-      {80, Rgb(180, 180, 252)}, {104, Rgb(0, 0, 112)},     {176, Rgb(0, 0, 64)},    {200, Rgb(32, 32, 64)},
-      {224, Rgb(44, 44, 64)},   {231, Rgb(64, 44, 48)},    {232, Rgb(64, 48, 44)},
-      {246, Rgb(44, 48, 64)},   {247, Rgb(0, 0, 0)},       {255, Rgb(0, 0, 0)},
+      {0, Rgb(0, 0, 0)},        {6, Rgb(168, 84, 0)},     {7, Rgb(168, 168, 168)},  {8, Rgb(84, 84, 84)},
+      {9, Rgb(132, 132, 252)},  {15, Rgb(252, 252, 252)}, {16, Rgb(0, 0, 0)},       {17, Rgb(20, 20, 20)},
+      {23, Rgb(96, 96, 96)},    {31, Rgb(252, 252, 252)}, {32, Rgb(0, 0, 252)},     {36, Rgb(252, 0, 252)},
+      {40, Rgb(252, 0, 0)},     {44, Rgb(252, 252, 0)},   {48, Rgb(0, 252, 0)},     {52, Rgb(0, 252, 252)},
+      {55, Rgb(0, 64, 252)},    {56, Rgb(124, 124, 252)}, {64, Rgb(252, 124, 124)}, {65, Rgb(252, 156, 252)},
+      {66, Rgb(252, 188, 124)}, {80, Rgb(180, 180, 252)}, {104, Rgb(0, 0, 112)},    {176, Rgb(0, 0, 64)},
+      {200, Rgb(32, 32, 64)},   {224, Rgb(44, 44, 64)},   {231, Rgb(64, 44, 48)},   {232, Rgb(64, 48, 44)},
+      {246, Rgb(44, 48, 64)},   {247, Rgb(0, 0, 0)},      {255, Rgb(0, 0, 0)},
   };
   for (const Case& c : cases) EXPECT_EQ(StandardPalette[c.entry], c.rgb) << "entry " << c.entry;
   for (int entry = 248; entry < 256; ++entry) EXPECT_EQ(StandardPalette[entry], 0u) << entry;
@@ -41,19 +39,19 @@ TEST(NamedColorTable, IndexesNamesAndDefaults) {
     uint32_t* variable;
     uint32_t rgb;
   } cases[] = {
-      {0, &AliceBlue, Rgb(240, 248, 255)},  {7, &Black, Rgb(0, 0, 0)},
-      {18, &Cornsilk, Rgb(255, 248, 220)},  {19, &Cream, Rgb(255, 251, 240)},
-      {21, &Cyan, Rgb(0, 168, 168)},        {25, &DarkGray, Rgb(84, 84, 84)},
-      {45, &ForestGreen, Rgb(34, 139, 34)}, {46, &MediumGray, Rgb(128, 128, 128)},
-      {47, &Gainsboro, Rgb(220, 220, 220)}, {51, &Gray, Rgb(126, 126, 126)},
-      {64, &LightBlue, Rgb(132, 132, 252)}, {65, &LightBrown, Rgb(210, 180, 140)},
-      {67, &LightCyan, Rgb(84, 252, 252)},  {69, &LightGray, Rgb(168, 168, 168)},
-      {70, &LightGreen, Rgb(84, 252, 84)},  {71, &LightMagenta, Rgb(252, 84, 252)},
-      {73, &LightRed, Rgb(252, 84, 84)},    {83, &Magenta, Rgb(168, 0, 168)},
-      {97, &Moccasin, Rgb(255, 228, 181)},  {98, &MintGray, Rgb(192, 220, 192)},
+      {0, &AliceBlue, Rgb(240, 248, 255)},    {7, &Black, Rgb(0, 0, 0)},
+      {18, &Cornsilk, Rgb(255, 248, 220)},    {19, &Cream, Rgb(255, 251, 240)},
+      {21, &Cyan, Rgb(0, 168, 168)},          {25, &DarkGray, Rgb(84, 84, 84)},
+      {45, &ForestGreen, Rgb(34, 139, 34)},   {46, &MediumGray, Rgb(128, 128, 128)},
+      {47, &Gainsboro, Rgb(220, 220, 220)},   {51, &Gray, Rgb(126, 126, 126)},
+      {64, &LightBlue, Rgb(132, 132, 252)},   {65, &LightBrown, Rgb(210, 180, 140)},
+      {67, &LightCyan, Rgb(84, 252, 252)},    {69, &LightGray, Rgb(168, 168, 168)},
+      {70, &LightGreen, Rgb(84, 252, 84)},    {71, &LightMagenta, Rgb(252, 84, 252)},
+      {73, &LightRed, Rgb(252, 84, 84)},      {83, &Magenta, Rgb(168, 0, 168)},
+      {97, &Moccasin, Rgb(255, 228, 181)},    {98, &MintGray, Rgb(192, 220, 192)},
       {99, &NavajoWhite, Rgb(255, 222, 173)}, {118, &Red, Rgb(255, 0, 0)},
-      {134, &Teal, Rgb(0, 128, 128)},       {140, &White, Rgb(255, 255, 255)},
-      {142, &Yellow, Rgb(255, 255, 0)},     {143, &YellowGreen, Rgb(154, 205, 50)},
+      {134, &Teal, Rgb(0, 128, 128)},         {140, &White, Rgb(255, 255, 255)},
+      {142, &Yellow, Rgb(255, 255, 0)},       {143, &YellowGreen, Rgb(154, 205, 50)},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(NamedColorTable[c.index], c.variable) << "index " << c.index;
@@ -75,10 +73,18 @@ TEST_P(DrawingDriverTest, NamedColorsPaintTheNearestColourOfTheDriversPalette) {
   };
   Expect e{};
   switch (driver) {
-    case D1bit: e = {2, 1, Rgb(255, 255, 255), Rgb(255, 255, 255), Rgb(0, 0, 0), Rgb(255, 255, 255)}; break;
-    case D4bit: e = {16, 15, Rgb(252, 252, 252), Rgb(252, 252, 84), Rgb(168, 0, 0), Rgb(168, 168, 168)}; break;
-    case D8bit: e = {256, 255, Rgb(252, 252, 252), Rgb(252, 252, 0), Rgb(252, 0, 0), Rgb(168, 168, 168)}; break;
-    default: e = {0xFFFF, 0, Rgb(255, 255, 255), Rgb(255, 255, 0), Rgb(255, 0, 0), Rgb(168, 168, 168)}; break;
+    case D1bit:
+      e = {2, 1, Rgb(255, 255, 255), Rgb(255, 255, 255), Rgb(0, 0, 0), Rgb(255, 255, 255)};
+      break;
+    case D4bit:
+      e = {16, 15, Rgb(252, 252, 252), Rgb(252, 252, 84), Rgb(168, 0, 0), Rgb(168, 168, 168)};
+      break;
+    case D8bit:
+      e = {256, 255, Rgb(252, 252, 252), Rgb(252, 252, 0), Rgb(252, 0, 0), Rgb(168, 168, 168)};
+      break;
+    default:
+      e = {0xFFFF, 0, Rgb(255, 255, 255), Rgb(255, 255, 0), Rgb(255, 0, 0), Rgb(168, 168, 168)};
+      break;
   }
   EXPECT_EQ(GetPaletteCount(), e.count);
   if (driver != NoPalette) {
@@ -103,6 +109,15 @@ TEST_P(DrawingDriverTest, NamedColorsPaintTheNearestColourOfTheDriversPalette) {
     EXPECT_EQ(ReadPixelColor(int16_t(x + 5), 5), s.color) << "read back";
     x += 10;
   }
+
+  // Text takes the same colour as the fills.
+  SetDrawColor(White);
+  SelectTextFont(20, 0, 16);  // bold: full stems also where direct mode smooths the edges
+  DrawTextAt(0, 20, "MW");
+  int white = 0;
+  for (int y = 20; y < 36; ++y)
+    for (int px = 0; px < 30; ++px) white += PageRgb(px, y) == e.white;
+  EXPECT_GT(white, 20) << "glyph pixels in White";
 }
 
 INSTANTIATE_TEST_SUITE_P(Drivers, DrawingDriverTest, ::testing::Values(D1bit, D4bit, D8bit, NoPalette));
@@ -138,7 +153,8 @@ TEST_F(DrawingTest, WritePaletteOfSixteenEntriesRecoloursThePageAndRemapsNamedCo
   {
     std::lock_guard<std::recursive_mutex> lock(graph_state::DrawingLock);
     ASSERT_EQ(graph_state::PageColorTable.size(), 256u);
-    for (int i = 16; i < 256; ++i) EXPECT_EQ(graph_state::PageColorTable[i], graph_state::PageColorTable[0]) << i;
+    for (int i = 16; i < 256; ++i)
+      EXPECT_EQ(graph_state::PageColorTable[i], graph_state::PageColorTable[0]) << i;
   }
   EXPECT_EQ(PageRgb(5, 5), Rgb(250, 250, 250)) << "the drawing page is recoloured at once";
   EXPECT_EQ(White, 15u);
@@ -301,10 +317,10 @@ TEST_F(DrawingTest, ColourOperationsWithTheWindowClosed) {
   PaletteType palette;
   ReadStandardPalette(palette);
   palette.EntryCount = 16;
-  for (auto operation : {+[](PaletteType& p) { WritePalette(p); }, +[](PaletteType& p) { ReadPalette(p); },
-                         +[](PaletteType& p) { ReadSystemPalette(p); },
-                         +[](PaletteType&) { SetPaletteRGB(1, 1, 1, 1); },
-                         +[](PaletteType&) { SetPaletteColor(1, 300); }}) {
+  for (auto operation :
+       {+[](PaletteType& p) { WritePalette(p); }, +[](PaletteType& p) { ReadPalette(p); },
+        +[](PaletteType& p) { ReadSystemPalette(p); }, +[](PaletteType&) { SetPaletteRGB(1, 1, 1, 1); },
+        +[](PaletteType&) { SetPaletteColor(1, 300); }}) {
     operation(palette);
     EXPECT_EQ(TakeGraphError(), GraphNotInitialized);
   }

@@ -159,17 +159,30 @@ TEST_F(DrawingTest, AllNineAlignments) {
       ASSERT_GT(ink.count, 0);
       const std::string where = "alignment " + std::to_string(h) + "," + std::to_string(v);
       switch (h) {
-        case 0: EXPECT_GE(ink.box.left, x) << where; EXPECT_EQ(GetPositionX(), x + w) << where; break;
+        case 0:
+          EXPECT_GE(ink.box.left, x) << where;
+          EXPECT_EQ(GetPositionX(), x + w) << where;
+          break;
         case 1:
           EXPECT_NEAR((ink.box.left + ink.box.right) / 2.0, x, 3) << where;
           EXPECT_EQ(GetPositionX(), x) << where;
           break;
-        case 2: EXPECT_LE(ink.box.right, x) << where; EXPECT_EQ(GetPositionX(), x - w) << where; break;
+        case 2:
+          EXPECT_LE(ink.box.right, x) << where;
+          EXPECT_EQ(GetPositionX(), x - w) << where;
+          break;
       }
       switch (v) {
-        case 0: EXPECT_GE(ink.box.top, y) << where; break;
-        case 1: EXPECT_LE(ink.box.bottom, y) << where; break;
-        case 2: EXPECT_LT(ink.box.top, y) << where; EXPECT_LE(ink.box.bottom, y + 1) << where; break;
+        case 0:
+          EXPECT_GE(ink.box.top, y) << where;
+          break;
+        case 1:
+          EXPECT_LE(ink.box.bottom, y) << where;
+          break;
+        case 2:
+          EXPECT_LT(ink.box.top, y) << where;
+          EXPECT_LE(ink.box.bottom, y + 1) << where;
+          break;
       }
       EXPECT_EQ(GetPositionY(), y) << where;
     }
@@ -188,7 +201,8 @@ TEST_F(DrawingTest, BadAlignmentsAreRefused) {
   EXPECT_EQ(settings.AlignX, 2);
   EXPECT_EQ(settings.AlignY, 1);
   std::lock_guard<std::recursive_mutex> lock(graph_state::DrawingLock);
-  EXPECT_EQ(graph_state::BufferDC.textAlign, raster::kAlignRight | raster::kAlignBottom | raster::kAlignUpdateCP);
+  EXPECT_EQ(graph_state::BufferDC.textAlign,
+            raster::kAlignRight | raster::kAlignBottom | raster::kAlignUpdateCP);
   EXPECT_EQ(graph_state::WindowDC.textAlign, graph_state::BufferDC.textAlign);
 }
 
@@ -450,7 +464,10 @@ TEST_F(DrawingTest, YellowTextReachesTheScreenAndSurvivesAnExpose) {
   ASSERT_TRUE(TakeScreenshot(640, 240, shot));
   EXPECT_EQ(shot.Count(yellow, second), 0);
   const std::string id = std::to_string(graph_state::NativeWindowId.load());
-  ASSERT_EQ(std::system(("timeout 10 xdotool windowunmap --sync " + id + " && timeout 10 xdotool windowmap --sync " + id).c_str()), 0);
+  ASSERT_EQ(std::system(("timeout 10 xdotool windowunmap --sync " + id +
+                         " && timeout 10 xdotool windowmap --sync " + id)
+                            .c_str()),
+            0);
   EXPECT_TRUE(ScreenshotUntil(shot, [&](const Screenshot& s) {
     return s.Count(yellow, second) > 20 && s.Count(yellow, first) > 20;
   })) << "the expose repaints both texts from the page";

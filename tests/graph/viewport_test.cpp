@@ -288,8 +288,9 @@ TEST_F(DrawingTest, PenStylesFromTheLineSettings) {
   struct Case {
     uint16_t style;
     raster::PenStyle pen;
-  } cases[] = {{0, raster::PenStyle::Solid}, {1, raster::PenStyle::Dot},        {2, raster::PenStyle::DashDot},
-               {3, raster::PenStyle::Dash},  {4, raster::PenStyle::DashDotDot}, {5, raster::PenStyle::Null},
+  } cases[] = {{0, raster::PenStyle::Solid},      {1, raster::PenStyle::Dot},
+               {2, raster::PenStyle::DashDot},    {3, raster::PenStyle::Dash},
+               {4, raster::PenStyle::DashDotDot}, {5, raster::PenStyle::Null},
                {6, raster::PenStyle::Null}};
   for (const Case& c : cases) {
     SetPenStyle(c.style, 0x1234, 3);
@@ -324,7 +325,9 @@ TEST_F(DrawingTest, XorRasterModeAppliedTwiceRestoresThePage) {
   SetRasterMode(1);
   ASSERT_EQ(TakeGraphError(), GraphOk);
   auto drawBox = [] {
-    graph_state::DrawThroughOperation([](raster::DeviceContext& dc) { return raster::DrawRectangle(dc, {10, 10, 80, 60}); });
+    graph_state::DrawThroughOperation([](raster::DeviceContext& dc) {
+      return raster::DrawRectangle(dc, {10, 10, 80, 60});
+    });
   };
   drawBox();
   EXPECT_NE(PageBytes(), before);

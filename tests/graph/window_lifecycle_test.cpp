@@ -16,6 +16,7 @@
 #include "child_process.h"
 #include "graph/graph.h"
 #include "graph/graph_state.h"
+#include "platform/window/sdl_window.h"
 #include "x_server.h"
 
 namespace {
@@ -36,7 +37,7 @@ bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit 
 int16_t ExpectedOpenResult() { return OpenGLReady() ? GraphOk : GraphNoOpenGL; }
 ::testing::AssertionResult Opened(int16_t result) {
   if (GraphWindowOpen() && result == ExpectedOpenResult()) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << "InitGraph gave " << result;
+  return ::testing::AssertionFailure() << "InitGraph gave " << result << " (" << window::LastOpenError() << ")";
 }
 
 int16_t Open(int16_t driver, int16_t mode, const char* caption, uint16_t width = 0, uint16_t height = 0) {
@@ -64,6 +65,13 @@ class GraphWindow : public ::testing::Test {
   void TearDown() override {
     if (GraphWindowOpen()) CloseGraphWindow();
   }
+};
+
+// Tests that read the screen get an X server of their own.
+class GraphWindowOnScreen : public GraphWindow {
+ protected:
+  void SetUp() override { ASSERT_TRUE(server_.Running()) << "no private X server"; }
+  x_server::PrivateServer server_;
 };
 
 TEST_F(GraphWindow, TheReadersTwoWindowsOpenWithTheirSizeAndTitle) {
@@ -196,7 +204,7 @@ TEST_F(GraphWindow, PagesAndPaletteOfEachDriver) {
 TEST_F(GraphWindow, DetectedDriverOpensASystemSizedWindowWithoutPalette) {
   int16_t driver = DetectDriver, mode = 4;
   InitGraph(driver, mode, "Detected");
-  ASSERT_EQ(TakeGraphError(), ExpectedOpenResult());
+  ASSERT_TRUE(Opened(TakeGraphError()));
   EXPECT_EQ(driver, 9);
   EXPECT_EQ(mode, 10);
   EXPECT_FALSE(graph_state::PaletteMode);
@@ -261,12 +269,19 @@ TEST_F(GraphWindow, KeysTypedIntoTheWindowArriveAsCodesInOrder) {
 
 TEST_F(GraphWindow, TypedCharactersArriveInCodePage1250) {
   ASSERT_TRUE(Opened(Open(D8bit, CustomMode, "Chars", 200, 100)));
-  // ř and € are in the code page; ≠ is not and must not be queued.
+  // ř and € are in the code page; ≠ is not and must not be queued. xdotool types keys the
+  // keyboard map lacks by mapping them for a moment, and the shift level it leaves may
+  // change the case of the letters: either case is the right character here.
   std::string command = "xdotool key --window " + std::to_string(WindowId()) + " rcaron notequal EuroSign z";
   ASSERT_EQ(std::system(command.c_str()), 0);
   std::vector<int> got;
   while (got.size() < 3 && WaitFor([] { return KeyWaiting(); })) got.push_back(ReadKeyCode());
-  EXPECT_EQ(got, (std::vector<int>{0xF8, 0x80, 'z'}));
+  ASSERT_EQ(got.size(), 3u);
+  EXPECT_TRUE(got[0] == 0xF8 || got[0] == 0xD8) << got[0];  // ř or Ř
+  EXPECT_EQ(got[1], 0x80);                                  // €
+  EXPECT_TRUE(got[2] == 'z' || got[2] == 'Z') << got[2];
+  std::this_thread::sleep_for(100ms);
+  EXPECT_FALSE(KeyWaiting()) << "nothing for the character outside the code page";
 }
 
 TEST_F(GraphWindow, NewWindowStartsWithAnEmptyQueue) {
@@ -283,7 +298,7 @@ TEST_F(GraphWindow, NewWindowStartsWithAnEmptyQueue) {
   EXPECT_FALSE(KeyWaiting());
 }
 
-TEST_F(GraphWindow, CloseRequestQueuesAltF4AndTheWindowStays) {
+TEST_F(GraphWindowOnScreen, CloseRequestQueuesAltF4AndTheWindowStays) {
   ASSERT_TRUE(Opened(Open(D8bit, CustomMode, "Close me", 200, 100)));
   EXPECT_FALSE(CloseRequested());
   const uint64_t id = WindowId();
@@ -308,7 +323,7 @@ TEST_F(GraphWindow, CloseRequestQueuesAltF4AndTheWindowStays) {
   EXPECT_FALSE(CloseRequested());
 }
 
-TEST_F(GraphWindow, DrawingThroughReachesTheScreen) {
+TEST_F(GraphWindowOnScreen, DrawingThroughReachesTheScreen) {
   ASSERT_TRUE(Opened(Open(NoPalette, CustomMode, "Draw", 200, 100)));
   const raster::ColorRef red = raster::MakeRgb(255, 0, 0), green = raster::MakeRgb(0, 255, 0);
   EXPECT_TRUE(Fill({10, 10, 30, 30}, red));
@@ -319,7 +334,7 @@ TEST_F(GraphWindow, DrawingThroughReachesTheScreen) {
   EXPECT_EQ(x_server::ScreenPixel(WindowId(), 30, 30), 0) << "right and bottom edges excluded";
 }
 
-TEST_F(GraphWindow, APageDrawnOffScreenShowsOnlyWithSetDisplayPage) {
+TEST_F(GraphWindowOnScreen, APageDrawnOffScreenShowsOnlyWithSetDisplayPage) {
   ASSERT_TRUE(Opened(Open(NoPalette, CustomMode, "Pages", 200, 100)));
   const raster::ColorRef red = raster::MakeRgb(255, 0, 0), green = raster::MakeRgb(0, 255, 0);
   SetDrawingPage(1);
@@ -346,7 +361,7 @@ TEST_F(GraphWindow, APageDrawnOffScreenShowsOnlyWithSetDisplayPage) {
   EXPECT_TRUE(graph_state::DrawThrough);
 }
 
-TEST_F(GraphWindow, UpdateOffKeepsTheScreenUntilUpdateOnOrARepaint) {
+TEST_F(GraphWindowOnScreen, UpdateOffKeepsTheScreenUntilUpdateOnOrARepaint) {
   ASSERT_TRUE(Opened(Open(NoPalette, CustomMode, "Update", 200, 100)));
   const raster::ColorRef blue = raster::MakeRgb(0, 0, 255), white = raster::MakeRgb(255, 255, 255);
   ScreenUpdate(UpdateOff);
@@ -370,7 +385,7 @@ TEST_F(GraphWindow, UpdateOffKeepsTheScreenUntilUpdateOnOrARepaint) {
   EXPECT_TRUE(graph_state::DrawThrough);
 }
 
-TEST_F(GraphWindow, PalettePagesAreShownThroughTheirColourTable) {
+TEST_F(GraphWindowOnScreen, PalettePagesAreShownThroughTheirColourTable) {
   ASSERT_TRUE(Opened(Open(D8bit, CustomMode, "Palette", 100, 100)));
   {
     std::lock_guard<std::recursive_mutex> lock(graph_state::DrawingLock);

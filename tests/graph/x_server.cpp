@@ -1,10 +1,18 @@
 // X server queries for the window tests (see x_server.h).
 #include "x_server.h"
 
+
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <dlfcn.h>
 
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <cstdlib>
 #include <mutex>
 
 namespace x_server {
@@ -124,6 +132,55 @@ bool ScreenSize(int& width, int& height) {
   width = DisplayWidth(c.display, DefaultScreen(c.display));
   height = DisplayHeight(c.display, DefaultScreen(c.display));
   return true;
+}
+
+PrivateServer::PrivateServer() {
+  int fds[2];
+  if (pipe(fds) != 0) return;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, fds[1], 3);
+  posix_spawn_file_actions_addclose(&actions, fds[0]);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", 0, 0);
+  char xvfb[] = "Xvfb", displayfd[] = "-displayfd", three[] = "3", screen[] = "-screen", zero[] = "0",
+       size[] = "1280x1024x24", nolisten[] = "-nolisten", tcp[] = "tcp";
+  char* argv[] = {xvfb, displayfd, three, screen, zero, size, nolisten, tcp, nullptr};
+  pid_t pid = -1;
+  int spawned = posix_spawnp(&pid, "Xvfb", &actions, nullptr, argv, environ);
+  posix_spawn_file_actions_destroy(&actions);
+  close(fds[1]);
+  if (spawned != 0) {
+    close(fds[0]);
+    return;
+  }
+  pid_ = pid;
+  // The server writes its display number once it accepts connections.
+  std::string number;
+  pollfd p{fds[0], POLLIN, 0};
+  while (poll(&p, 1, 20000) > 0) {
+    char c;
+    if (read(fds[0], &c, 1) != 1 || c == '\n') break;
+    number += c;
+  }
+  close(fds[0]);
+  if (number.empty()) {
+    kill(pid_, SIGTERM);
+    waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+    return;
+  }
+  const char* old = std::getenv("DISPLAY");
+  hadDisplay_ = old != nullptr;
+  if (old) savedDisplay_ = old;
+  setenv("DISPLAY", (":" + number).c_str(), 1);
+}
+
+PrivateServer::~PrivateServer() {
+  if (pid_ <= 0) return;
+  if (hadDisplay_) setenv("DISPLAY", savedDisplay_.c_str(), 1);
+  else unsetenv("DISPLAY");
+  kill(pid_, SIGTERM);
+  waitpid(pid_, nullptr, 0);
 }
 
 }  // namespace x_server

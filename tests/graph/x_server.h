@@ -28,4 +28,21 @@ bool SendDeleteWindow(uint64_t id);
 // Screen size of the default screen.
 bool ScreenSize(int& width, int& height);
 
+// An X server of the test's own (Xvfb, 1280 x 1024 x 24) for as long as the object lives:
+// DISPLAY points to it meanwhile. Tests that read the screen use one, so that windows of
+// tests running in parallel cannot cover theirs.
+class PrivateServer {
+ public:
+  PrivateServer();
+  ~PrivateServer();
+  PrivateServer(const PrivateServer&) = delete;
+  PrivateServer& operator=(const PrivateServer&) = delete;
+  bool Running() const { return pid_ > 0; }
+
+ private:
+  int pid_ = -1;
+  std::string savedDisplay_;
+  bool hadDisplay_ = false;
+};
+
 }  // namespace x_server

@@ -713,6 +713,46 @@ TEST(RasterFlood, BrushesThatKeepTheTestTrueStillEnd) {
   }
 }
 
+TEST(RasterFlood, MatchesAFourWaySearchOnRandomPages) {
+  // Random two-colour pages, filled from the middle, against a plain breadth-first search.
+  std::mt19937 rng(99);
+  for (int bpp : {8, 32}) {
+    for (int iter = 0; iter < 30; ++iter) {
+      Canvas c(40, 30, bpp);
+      ColorRef on = MakeRgb(128, 128, 128);
+      Pixel onPx = c.dc.Resolve(on);
+      for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 40; ++x)
+          if (rng() % 100 < 62) c.s.SetPixel(x, y, onPx);
+      c.s.SetPixel(20, 15, onPx);
+      c.dc.brush.color = kWhite;
+      c.dc.clipEnabled = iter % 3 == 0;
+      c.dc.clip = {5, 3, 33, 27};
+      Rect area = c.dc.DrawableArea();
+      std::vector<int> seen(40 * 30, 0);
+      std::vector<std::pair<int, int>> queue = {{20, 15}};
+      seen[15 * 40 + 20] = 1;
+      for (size_t i = 0; i < queue.size(); ++i) {
+        auto [x, y] = queue[i];
+        const int d[4][2] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}};
+        for (auto& k : d) {
+          int nx = x + k[0], ny = y + k[1];
+          if (!area.Contains(nx, ny) || seen[ny * 40 + nx] || c.At(nx, ny) != onPx) continue;
+          seen[ny * 40 + nx] = 1;
+          queue.push_back({nx, ny});
+        }
+      }
+      Surface before = c.s;
+      FloodFill(c.dc, 20, 15, on, FloodMode::Surface);
+      Pixel white = c.dc.Resolve(kWhite);
+      for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 40; ++x)
+          ASSERT_EQ(c.At(x, y), seen[y * 40 + x] ? white : before.GetPixel(x, y))
+              << bpp << " iter " << iter << " at " << x << "," << y;
+    }
+  }
+}
+
 // ---- Blits ---------------------------------------------------------------------------------
 
 TEST(RasterBlit, RasterOperationsOnIndexedPixels) {
