@@ -83,8 +83,18 @@ ShortText UpperCaseCz(std::string_view text) {
 
 bool InPunctuationSet(uint8_t c) {
   switch (c) {
-    case 0x21: case 0x22: case 0x27: case 0x28: case 0x29: case 0x2C:
-    case 0x2E: case 0x3A: case 0x3B: case 0x3F: case 0x5B: case 0x5D:
+    case 0x21:
+    case 0x22:
+    case 0x27:
+    case 0x28:
+    case 0x29:
+    case 0x2C:
+    case 0x2E:
+    case 0x3A:
+    case 0x3B:
+    case 0x3F:
+    case 0x5B:
+    case 0x5D:
       return true;
     default:
       return false;

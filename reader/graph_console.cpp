@@ -26,10 +26,18 @@ class TGraphConsole final : public TConsole {
   void SetDrawColor(TNamedColor color) override {
     // The named colours are read at each use: every InitGraph gives them new values.
     switch (color) {
-      case TNamedColor::White: ::SetDrawColor(White); break;
-      case TNamedColor::Yellow: ::SetDrawColor(Yellow); break;
-      case TNamedColor::Red: ::SetDrawColor(Red); break;
-      case TNamedColor::LightGray: ::SetDrawColor(LightGray); break;
+      case TNamedColor::White:
+        ::SetDrawColor(White);
+        break;
+      case TNamedColor::Yellow:
+        ::SetDrawColor(Yellow);
+        break;
+      case TNamedColor::Red:
+        ::SetDrawColor(Red);
+        break;
+      case TNamedColor::LightGray:
+        ::SetDrawColor(LightGray);
+        break;
     }
   }
   void ClearGraphWindow() override { ::ClearGraphWindow(); }

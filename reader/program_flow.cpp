@@ -61,14 +61,22 @@ struct TFailureLine {
 
 TFailureLine FailureLineFor(int32_t code) {
   switch (code) {
-    case 1: return {kNoTextFile, {}, {}, false};
-    case 2: return {kFile, FullPathOf(TextFileArgument), kCannotOpen, true};
-    case 3: return {kFile, FullPathOf(TextFileArgument), kIsEmpty, true};
-    case 4: return {kAudioFailed, {}, {}, false};
-    case 5: return {kFolder, VoiceArgument, kNoFolder, true};
-    case 6: return {kFolder, VoiceArgument, kNoSamples, true};
-    case 7: return {kFolder, VoiceArgument, kNoDefinitionFile, true};
-    default: return {kDefinitionsIn, VoiceArgument, kNoValidLine, true};
+    case 1:
+      return {kNoTextFile, {}, {}, false};
+    case 2:
+      return {kFile, FullPathOf(TextFileArgument), kCannotOpen, true};
+    case 3:
+      return {kFile, FullPathOf(TextFileArgument), kIsEmpty, true};
+    case 4:
+      return {kAudioFailed, {}, {}, false};
+    case 5:
+      return {kFolder, VoiceArgument, kNoFolder, true};
+    case 6:
+      return {kFolder, VoiceArgument, kNoSamples, true};
+    case 7:
+      return {kFolder, VoiceArgument, kNoDefinitionFile, true};
+    default:
+      return {kDefinitionsIn, VoiceArgument, kNoValidLine, true};
   }
 }
 

@@ -24,11 +24,11 @@
 
 // One loaded sample.
 struct TZvuk {
-  ShortString<32> Name;   // file name up to its first '.', first 32 bytes, upper-cased
-  uint32_t Handle = 0;    // sample handle; never 0 in a used entry
-  uint32_t Channel = 0;   // handle of the latest playback; 0 until first played
-  int32_t Frequency = 0;  // default playback frequency in Hz
-  int32_t ByteLength = 0; // length in bytes, the scale of channel positions
+  ShortString<32> Name;    // file name up to its first '.', first 32 bytes, upper-cased
+  uint32_t Handle = 0;     // sample handle; never 0 in a used entry
+  uint32_t Channel = 0;    // handle of the latest playback; 0 until first played
+  int32_t Frequency = 0;   // default playback frequency in Hz
+  int32_t ByteLength = 0;  // length in bytes, the scale of channel positions
 };
 
 // One sound step of a rule.

@@ -8,10 +8,14 @@ namespace {
 
 bool PassesClassMarker(char marker, uint8_t c) {
   switch (marker) {
-    case '%': return !InPunctuationSet(c) && c != ' ';
-    case '_': return InPunctuationSet(c);
-    case '#': return InDigitSet(c);
-    default: return InNonZeroDigitSet(c);  // '@'
+    case '%':
+      return !InPunctuationSet(c) && c != ' ';
+    case '_':
+      return InPunctuationSet(c);
+    case '#':
+      return InDigitSet(c);
+    default:
+      return InNonZeroDigitSet(c);  // '@'
   }
 }
 

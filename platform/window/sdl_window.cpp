@@ -31,7 +31,13 @@ void StartVideo(bool& started) {
   // Only a real display will do: SDL's fallbacks (off-screen, dummy) would "open" a window
   // nobody sees. SDL_VIDEODRIVER in the environment still overrides this list.
   SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11,wayland,KMSDRM");
-  started = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+  // Connecting to the display server now and then fails for no lasting reason (a busy server
+  // turns a connection away); a few quick further tries tell that from no display at all.
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    if (attempt > 0) SDL_Delay(20);
+    started = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    if (started) return;
+  }
 }
 
 int StoredBitsPerPixel(uint32_t format) {

@@ -10,6 +10,7 @@
 #include <X11/extensions/Xcomposite.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -18,7 +19,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <sys/stat.h>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -46,11 +46,22 @@ inline std::string ReadBytes(const fs::path& p) {
 inline void WriteTone(const fs::path& p, int ms, int level, int hz = 0) {
   const uint32_t rate = 22050, frames = rate * ms / 1000;
   std::string b = "RIFF";
-  auto u32 = [&](uint32_t v) { for (int i = 0; i < 4; ++i) b += static_cast<char>(v >> (8 * i)); };
-  auto u16 = [&](uint16_t v) { b += static_cast<char>(v); b += static_cast<char>(v >> 8); };
+  auto u32 = [&](uint32_t v) {
+    for (int i = 0; i < 4; ++i) b += static_cast<char>(v >> (8 * i));
+  };
+  auto u16 = [&](uint16_t v) {
+    b += static_cast<char>(v);
+    b += static_cast<char>(v >> 8);
+  };
   u32(36 + frames * 2);
   b += "WAVEfmt ";
-  u32(16); u16(1); u16(1); u32(rate); u32(rate * 2); u16(2); u16(16);
+  u32(16);
+  u16(1);
+  u16(1);
+  u32(rate);
+  u32(rate * 2);
+  u16(2);
+  u16(16);
   b += "data";
   u32(frames * 2);
   for (uint32_t i = 0; i < frames; ++i) {
@@ -172,7 +183,7 @@ class TDisplay {
   }
 
   // The viewable top-level window of `pid` with this size, waiting up to `seconds`; 0 if none.
-  Window FindWindow(pid_t pid, int width, int height, double seconds = 15) {
+  Window FindWindow(pid_t pid, int width, int height, double seconds = 40) {
     auto end = Clock::now() + std::chrono::duration<double>(seconds);
     Atom pidAtom = XInternAtom(d, "_NET_WM_PID", False);
     while (Clock::now() < end) {
@@ -185,7 +196,8 @@ class TDisplay {
           unsigned long items, after;
           unsigned char* data = nullptr;
           if (XGetWindowProperty(d, children[i], pidAtom, 0, 1, False, XA_CARDINAL, &type, &format, &items,
-                                 &after, &data) == Success && data && items == 1) {
+                                 &after, &data) == Success &&
+              data && items == 1) {
             long owner = *reinterpret_cast<long*>(data);
             XFree(data);
             XWindowAttributes a;
@@ -281,7 +293,7 @@ inline std::string RowColors(const TImage& img, int row, int cells) {
 
 // Polls screenshots until `ok` holds for one, or `seconds` pass; returns the last.
 template <typename F>
-TImage ShotWhen(TDisplay& x, Window w, F ok, double seconds = 10) {
+TImage ShotWhen(TDisplay& x, Window w, F ok, double seconds = 20) {
   auto end = Clock::now() + std::chrono::duration<double>(seconds);
   TImage img = x.Shot(w);
   while (!ok(img) && Clock::now() < end) {

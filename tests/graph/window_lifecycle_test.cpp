@@ -3,6 +3,7 @@
 // updates, and the program's start and end.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -47,6 +48,17 @@ int16_t Open(int16_t driver, int16_t mode, const char* caption, uint16_t width =
 }
 
 uint64_t WindowId() { return graph_state::NativeWindowId; }
+
+// Runs an X tool; the server now and then turns a connection away, so a failed start is tried
+// again (the tools do nothing before they are connected).
+int RunXTool(const std::string& command) {
+  int status = -1;
+  for (int attempt = 0; attempt < 5 && status != 0; ++attempt) {
+    if (attempt > 0) std::this_thread::sleep_for(20ms);
+    status = std::system((command + " 2>/dev/null").c_str());
+  }
+  return status;
+}
 
 // Fills a device rectangle of the drawing page (and of the window, when drawing through).
 bool Fill(raster::Rect r, raster::ColorRef color) {
@@ -256,7 +268,7 @@ TEST_F(GraphWindow, KeysTypedIntoTheWindowArriveAsCodesInOrder) {
   ASSERT_TRUE(Opened(Open(D8bit, CustomMode, "Keys", 200, 100)));
   std::string command = "xdotool key --window " + std::to_string(WindowId()) +
                         " space Return Escape a F1 alt+d ctrl+a shift+F2 BackSpace Tab";
-  ASSERT_EQ(std::system(command.c_str()), 0);
+  ASSERT_EQ(RunXTool(command), 0);
   const std::vector<int> expected = {32, 13, 27, 'a', 0, 59, 0, 32, 1, 0, 85, 8, 9};
   std::vector<int> got;
   for (size_t i = 0; i < expected.size(); ++i) {
@@ -270,24 +282,34 @@ TEST_F(GraphWindow, KeysTypedIntoTheWindowArriveAsCodesInOrder) {
 TEST_F(GraphWindow, TypedCharactersArriveInCodePage1250) {
   ASSERT_TRUE(Opened(Open(D8bit, CustomMode, "Chars", 200, 100)));
   // ř and € are in the code page; ≠ is not and must not be queued. xdotool types keys the
-  // keyboard map lacks by mapping them for a moment, and the shift level it leaves may
-  // change the case of the letters: either case is the right character here.
-  std::string command = "xdotool key --window " + std::to_string(WindowId()) + " rcaron notequal EuroSign z";
-  ASSERT_EQ(std::system(command.c_str()), 0);
-  std::vector<int> got;
-  while (got.size() < 3 && WaitFor([] { return KeyWaiting(); })) got.push_back(ReadKeyCode());
-  ASSERT_EQ(got.size(), 3u);
-  EXPECT_TRUE(got[0] == 0xF8 || got[0] == 0xD8) << got[0];  // ř or Ř
-  EXPECT_EQ(got[1], 0x80);                                  // €
-  EXPECT_TRUE(got[2] == 'z' || got[2] == 'Z') << got[2];
-  std::this_thread::sleep_for(100ms);
-  EXPECT_FALSE(KeyWaiting()) << "nothing for the character outside the code page";
+  // keyboard map lacks by mapping them for a moment: a key can overtake its own mapping and
+  // arrive as nothing, so such a key is typed again until it arrives. The shift level it
+  // leaves may change the case of a letter: either case is the right character here.
+  const std::string window = " --window " + std::to_string(WindowId()) + " ";
+  struct Typed {
+    const char* keysym;
+    std::vector<int> accepted;
+  };
+  for (const Typed& t : {Typed{"rcaron", {0xF8, 0xD8}}, Typed{"EuroSign", {0x80}}}) {
+    bool arrived = false;
+    for (int attempt = 0; attempt < 3 && !arrived; ++attempt) {
+      ASSERT_EQ(RunXTool("xdotool key" + window + t.keysym), 0);
+      arrived = WaitFor([] { return KeyWaiting(); }, 3s);
+    }
+    ASSERT_TRUE(arrived) << t.keysym;
+    int code = ReadKeyCode();
+    EXPECT_NE(std::find(t.accepted.begin(), t.accepted.end(), code), t.accepted.end()) << t.keysym << " gave " << code;
+  }
+  ASSERT_EQ(RunXTool("xdotool key" + window + "notequal z"), 0);
+  ASSERT_TRUE(WaitFor([] { return KeyWaiting(); }));
+  int code = ReadKeyCode();
+  EXPECT_TRUE(code == 'z' || code == 'Z') << "nothing for the character outside the code page, got " << code;
 }
 
 TEST_F(GraphWindow, NewWindowStartsWithAnEmptyQueue) {
   ASSERT_TRUE(Opened(Open(D8bit, CustomMode, "Keys", 200, 100)));
   std::string command = "xdotool key --window " + std::to_string(WindowId()) + " x y";
-  ASSERT_EQ(std::system(command.c_str()), 0);
+  ASSERT_EQ(RunXTool(command), 0);
   ASSERT_TRUE(WaitFor([] { return KeyWaiting(); }));
   CloseGraphWindow();
   // The keys outlive the window, but ReadKeyCode no longer takes them.
@@ -372,7 +394,7 @@ TEST_F(GraphWindowOnScreen, UpdateOffKeepsTheScreenUntilUpdateOnOrARepaint) {
 
   // Uncovering the window repaints it from the display page, drawing since UpdateOff included.
   std::string id = std::to_string(WindowId());
-  ASSERT_EQ(std::system(("xdotool windowunmap --sync " + id + " windowmap --sync " + id).c_str()), 0);
+  ASSERT_EQ(RunXTool("xdotool windowunmap --sync " + id + " windowmap --sync " + id), 0);
   EXPECT_TRUE(ScreenShows(10, 10, blue));
 
   EXPECT_TRUE(Fill({100, 0, 150, 50}, white));

@@ -14,6 +14,7 @@
 
 #include <cstdlib>
 #include <mutex>
+#include <string>
 
 namespace x_server {
 
@@ -70,7 +71,11 @@ struct Connection {
     // A window that is gone must answer "no such window", not end the test program. Set
     // each time: the library's own video start-up and end replace the handler.
     Lib().SetErrorHandler(IgnoreErrors);
-    display = Lib().OpenDisplay(nullptr);
+    // The server now and then turns a connection away; try again a few times.
+    for (int attempt = 0; attempt < 5 && !display; ++attempt) {
+      if (attempt > 0) usleep(20000);
+      display = Lib().OpenDisplay(nullptr);
+    }
   }
   ~Connection() {
     if (display) Lib().CloseDisplay(display);
@@ -139,12 +144,13 @@ PrivateServer::PrivateServer() {
   if (pipe(fds) != 0) return;
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, fds[1], 3);
+  // The server writes to the pipe's own descriptor, which it inherits as it is.
   posix_spawn_file_actions_addclose(&actions, fds[0]);
   posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", 0, 0);
-  char xvfb[] = "Xvfb", displayfd[] = "-displayfd", three[] = "3", screen[] = "-screen", zero[] = "0",
+  std::string fd = std::to_string(fds[1]);
+  char xvfb[] = "Xvfb", displayfd[] = "-displayfd", screen[] = "-screen", zero[] = "0",
        size[] = "1280x1024x24", nolisten[] = "-nolisten", tcp[] = "tcp";
-  char* argv[] = {xvfb, displayfd, three, screen, zero, size, nolisten, tcp, nullptr};
+  char* argv[] = {xvfb, displayfd, fd.data(), screen, zero, size, nolisten, tcp, nullptr};
   pid_t pid = -1;
   int spawned = posix_spawnp(&pid, "Xvfb", &actions, nullptr, argv, environ);
   posix_spawn_file_actions_destroy(&actions);

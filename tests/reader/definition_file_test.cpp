@@ -113,7 +113,9 @@ TEST(DefinitionFile, LineEndsLengthAndCtrlZ) {
   ASSERT_EQ(DefinitionCount, 1);
   EXPECT_EQ(DefinitionTable[0].Steps[0].Name.View(), std::string(32, 'X'));
   // Ctrl-Z at a line start ends the file; elsewhere it is an ordinary byte.
-  LoadRules("a=1\n\x1A" "b=2\nc=3");
+  LoadRules(
+      "a=1\n\x1A"
+      "b=2\nc=3");
   EXPECT_EQ(DefinitionCount, 1);
   LoadRules("a=1\x1A\nc=3");
   ASSERT_EQ(DefinitionCount, 2);
@@ -146,7 +148,7 @@ TEST(DefinitionFile, StepsResolveToTheFirstSampleOfTheirName) {
   EXPECT_EQ(DefinitionTable[0].Steps[1].SampleIndex, 1);
   EXPECT_EQ(DefinitionTable[0].Steps[2].SampleIndex, -1);
   EXPECT_EQ(DefinitionTable[1].Steps[0].SampleIndex, 2);
-  EXPECT_EQ(DefinitionTable[1].Steps[1].SampleIndex, 1);  // not the later H at 3
+  EXPECT_EQ(DefinitionTable[1].Steps[1].SampleIndex, 1);   // not the later H at 3
   EXPECT_EQ(DefinitionTable[1].Steps[2].SampleIndex, -1);  // " H" is another name
   SampleCount = 0;
 }

@@ -1,8 +1,7 @@
 // The set-up and its failures, the text loading and the command-line helpers.
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include "audio/audio_backend.h"
 #include "audio/bass.h"
@@ -13,9 +12,8 @@ namespace {
 
 TEST(CommandLine, Speed) {
   const std::pair<const char*, int32_t> cases[] = {
-      {"abc", 100}, {"0", 1},     {"-5", 1},     {"1000", 300}, {" 80", 80},
-      {"80 ", 100}, {"$50", 80},  {"300", 300},  {"301", 300},  {"1", 1},
-      {"", 100},    {"%11", 3},   {"99999999999", 100},
+      {"abc", 100}, {"0", 1},     {"-5", 1}, {"1000", 300}, {" 80", 80}, {"80 ", 100},         {"$50", 80},
+      {"300", 300}, {"301", 300}, {"1", 1},  {"", 100},     {"%11", 3},  {"99999999999", 100},
   };
   for (auto& [text, speed] : cases) EXPECT_EQ(SpeedFromArgument(text), speed) << '"' << text << '"';
 }

@@ -37,7 +37,9 @@ struct ReadingLoop : VirtualVoice {
 TEST_F(ReadingLoop, EchoColoursAndPlayedOrder) {
   Read("ab\rxcab");
   // Rules are tried in file order: 'a' comes before 'ab', so rule 'ab' is never chosen.
-  EXPECT_EQ(console.Text(), "ab" "xcab");
+  EXPECT_EQ(console.Text(),
+            "ab"
+            "xcab");
   EXPECT_EQ(console.Colors(), "WWYRWW");  // x: sample missing; c: no rule; CR: red, new row
   EXPECT_EQ(console.drawn[2].y, 16);
   EXPECT_EQ(console.drawn[2].x, 0);

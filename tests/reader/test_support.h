@@ -113,8 +113,7 @@ class TScriptedConsole : public TConsole {
   std::string Colors() const {
     std::string s;
     for (auto& d : drawn)
-      for (size_t i = 0; i < d.text.size(); ++i)
-        s += "WYRG"[static_cast<int>(d.color)];
+      for (size_t i = 0; i < d.text.size(); ++i) s += "WYRG"[static_cast<int>(d.color)];
     return s;
   }
 };
@@ -149,8 +148,13 @@ inline void WriteFileBytes(const std::filesystem::path& p, std::string_view byte
 // A 16-bit mono WAV file of `frames` frames, every one `value`.
 inline void WriteToneWav(const std::filesystem::path& p, uint32_t rate, uint32_t frames, int16_t value) {
   std::string b;
-  auto u32 = [&](uint32_t v) { for (int i = 0; i < 4; ++i) b += static_cast<char>(v >> (8 * i)); };
-  auto u16 = [&](uint16_t v) { b += static_cast<char>(v); b += static_cast<char>(v >> 8); };
+  auto u32 = [&](uint32_t v) {
+    for (int i = 0; i < 4; ++i) b += static_cast<char>(v >> (8 * i));
+  };
+  auto u16 = [&](uint16_t v) {
+    b += static_cast<char>(v);
+    b += static_cast<char>(v >> 8);
+  };
   b += "RIFF";
   u32(36 + frames * 2);
   b += "WAVEfmt ";

@@ -79,7 +79,11 @@ TEST(CharTables, UpperCaseCzFoldsAsciiAndCzechLowerCaseOnly) {
   EXPECT_EQ(UpperCaseCz(lower).View(), upper);
   EXPECT_EQ(UpperCaseCz(upper).View(), upper);  // never folds down
   // a-umlaut, o-umlaut, l-caron stay; so do digits and punctuation.
-  EXPECT_EQ(UpperCaseCz("\xE4\xF6\xBE" "1.{").View(), "\xE4\xF6\xBE" "1.{");
+  EXPECT_EQ(UpperCaseCz("\xE4\xF6\xBE"
+                        "1.{")
+                .View(),
+            "\xE4\xF6\xBE"
+            "1.{");
   for (int b = 0; b < 256; ++b) {
     uint8_t u = UpperCaseCzByte(static_cast<uint8_t>(b));
     bool folds = (b >= 'a' && b <= 'z') || lower.find(static_cast<char>(b)) != std::string::npos;
@@ -99,7 +103,9 @@ TEST(CharTables, CharacterClasses) {
 
 TEST(CharTables, MessagesAreCp852AndComeBackAsUtf8) {
   constexpr czech::Cp852Text text("! Chyba při inicializaci zvuku !");
-  EXPECT_EQ(text.View(), "! Chyba p\xFD" "i inicializaci zvuku !");
+  EXPECT_EQ(text.View(),
+            "! Chyba p\xFD"
+            "i inicializaci zvuku !");
   EXPECT_EQ(Cp852ToUtf8(text), "! Chyba při inicializaci zvuku !");
   constexpr czech::Cp852Text all("ěščřžýáíéůúóťňďĚŠČŘŽÝÁÍÉŮÚÓŤŇĎ");
   EXPECT_EQ(all.View(), std::string(reinterpret_cast<const char*>(Cp852Letters), 30));

@@ -33,7 +33,8 @@ struct VoiceBank : ::testing::Test {
 
 TEST_F(VoiceBank, NamesComeFromTheFileNames) {
   Wav("a.b.wav");
-  Wav("\xC5\x99" "1.wav");  // r-caron in UTF-8: the name is R-caron in code page 1250
+  Wav("\xC5\x99"
+      "1.wav");  // r-caron in UTF-8: the name is R-caron in code page 1250
   Wav(".wav");
   Wav(std::string(40, 'n') + ".wav");
   Wav("UPPER.WAV");
@@ -43,7 +44,10 @@ TEST_F(VoiceBank, NamesComeFromTheFileNames) {
   Wav("other.txt");
   std::filesystem::create_directory(dir.path / "folder.wav");
   EXPECT_EQ(LoadSamplesFrom(dir.path.string()), 2);  // two files could not be loaded
-  EXPECT_EQ(Names(), (std::set<std::string>{"A", "\xD8" "1", "", std::string(32, 'N'), "UPPER"}));
+  EXPECT_EQ(Names(), (std::set<std::string>{"A",
+                                            "\xD8"
+                                            "1",
+                                            "", std::string(32, 'N'), "UPPER"}));
   EXPECT_EQ(SampleCount, 6);  // .hidden.wav has the empty name too
   std::string dots;
   for (auto& d : console.drawn) dots += d.text;
