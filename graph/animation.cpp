@@ -59,15 +59,6 @@ void DeleteBitmap(uint32_t handle) {
   slot.generation = uint16_t(slot.generation == 0xFFFF ? 1 : slot.generation + 1);
 }
 
-bool CheckWindow() {
-  GraphError = GraphOk;
-  if (!WindowOpen) {
-    GraphError = GraphNotInitialized;
-    return false;
-  }
-  return true;
-}
-
 // A context over one of our bitmaps; indexed bitmaps take the page's current colour table, so
 // a copy between them and the page moves raw values.
 raster::DeviceContext BitmapContext(raster::Surface* bitmap) {
@@ -110,7 +101,7 @@ raster::Rect PutTransparent(raster::DeviceContext& dc, int x, int y, const raste
 
 void MakeAnimation(int16_t x1, int16_t y1, int16_t x2, int16_t y2, uint32_t transparentColor,
                    AnimatType& animation) {
-  if (!CheckWindow()) return;
+  if (!BeginWindowOperation()) return;
   if (x1 > x2 || y1 > y2) {
     GraphError = GraphInvalidParameter;
     return;
@@ -146,7 +137,7 @@ void MakeAnimation(int16_t x1, int16_t y1, int16_t x2, int16_t y2, uint32_t tran
 }
 
 void PutAnimation(int16_t x, int16_t y, const AnimatType& animation, uint16_t mode) {
-  if (!CheckWindow()) return;
+  if (!BeginWindowOperation()) return;
   if (mode > 10 || animation.Image == 0) {
     GraphError = GraphInvalidParameter;
     return;

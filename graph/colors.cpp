@@ -54,16 +54,6 @@ raster::TableColor ToTableColor(uint32_t rgb) {
 
 uint32_t FromTableColor(const raster::TableColor& c) { return raster::MakeRgb(c.red, c.green, c.blue); }
 
-// GraphError := 0, then -1 when no window is open. True when the operation may go on.
-bool BeginOperation() {
-  GraphError = GraphOk;
-  if (!WindowOpen) {
-    GraphError = GraphNotInitialized;
-    return false;
-  }
-  return true;
-}
-
 // Loads PageColorTable entries [first, first + count) into the drawing page. DrawingLock held.
 void LoadDrawingPageColors(size_t first, size_t count) {
   raster::Surface* page = BufferDC.SelectedSurface();
@@ -97,7 +87,7 @@ void SetDrawColor(uint32_t color) {
 uint32_t GetDrawColor() { return DrawColor; }
 
 void SetBackColor(uint32_t color) {
-  if (!BeginOperation()) return;
+  if (!BeginWindowOperation()) return;
   BackColor = color;
   std::lock_guard<std::recursive_mutex> lock(DrawingLock);
   WindowDC.backColor = ToDeviceColor(color);
@@ -127,7 +117,7 @@ void ReadNamedColorPalette(PaletteType& palette) {
 }
 
 void ReadPalette(PaletteType& palette) {
-  if (!BeginOperation()) return;
+  if (!BeginWindowOperation()) return;
   if (!PaletteMode) {
     GraphError = GraphNoPalette;
     return;
@@ -139,7 +129,7 @@ void ReadPalette(PaletteType& palette) {
 }
 
 void WritePalette(const PaletteType& palette) {
-  if (!BeginOperation()) return;
+  if (!BeginWindowOperation()) return;
   if (!PaletteMode) {
     GraphError = GraphNoPalette;
     return;
@@ -165,7 +155,7 @@ void WritePalette(const PaletteType& palette) {
 }
 
 void SetPaletteRGB(uint16_t entry, uint16_t red, uint16_t green, uint16_t blue) {
-  if (!BeginOperation()) return;
+  if (!BeginWindowOperation()) return;
   if (!PaletteMode) {
     GraphError = GraphNoPalette;
     return;
@@ -201,7 +191,7 @@ void SetPaletteColor(uint16_t entry, uint16_t standard) {
 }
 
 void ReadSystemPalette(PaletteType& palette) {
-  if (!BeginOperation()) return;
+  if (!BeginWindowOperation()) return;
   // The window is a true-colour surface: the system supplies no palette entries, so every
   // entry reads black.
   palette.EntryCount = PaletteMode ? std::min<uint16_t>(PaletteSize, 256) : 256;
@@ -232,7 +222,7 @@ void ColorToRGB(uint32_t color, uint16_t& red, uint16_t& green, uint16_t& blue) 
 }
 
 uint32_t ReadPixelColor(int16_t x, int16_t y) {
-  if (!BeginOperation()) return 0;
+  if (!BeginWindowOperation()) return 0;
   raster::Pixel value = 0;
   uint32_t rgb;
   {

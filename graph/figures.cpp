@@ -26,15 +26,6 @@ ArcCoordsType ArcCoords;
 // origin and the raster layer's own arithmetic stay well inside int.
 constexpr int32_t kCoordinateLimit = 1 << 27;
 
-bool CheckWindow() {
-  GraphError = GraphOk;
-  if (!WindowOpen) {
-    GraphError = GraphNotInitialized;
-    return false;
-  }
-  return true;
-}
-
 bool RejectReversed(int16_t x1, int16_t y1, int16_t x2, int16_t y2) {
   if (x1 > x2 || y1 > y2) {
     GraphError = GraphInvalidParameter;
@@ -124,7 +115,7 @@ void DrawPixel(int16_t x, int16_t y, uint32_t color) {
 }
 
 void DrawLineTo(int16_t x, int16_t y) {
-  if (!CheckWindow()) return;
+  if (!BeginWindowOperation()) return;
   if (LineSettings.LineForm == 5) {
     // The user pattern: bit 0 for the first point of the digital walk, restarting per line.
     raster::Point from{int(CurrentPositionX), int(CurrentPositionY)};
@@ -162,7 +153,7 @@ void DrawLineBy(int16_t dx, int16_t dy) {
 }
 
 void DrawRectangle(int16_t x1, int16_t y1, int16_t x2, int16_t y2) {
-  if (!CheckWindow() || RejectReversed(x1, y1, x2, y2)) return;
+  if (!BeginWindowOperation() || RejectReversed(x1, y1, x2, y2)) return;
   if (x1 == x2 && y1 == y2) {
     DrawPixel(x1, y1, DrawColor);
     return;
@@ -173,7 +164,7 @@ void DrawRectangle(int16_t x1, int16_t y1, int16_t x2, int16_t y2) {
 }
 
 void DrawFilledRectangle(int16_t x1, int16_t y1, int16_t x2, int16_t y2) {
-  if (!CheckWindow() || RejectReversed(x1, y1, x2, y2)) return;
+  if (!BeginWindowOperation() || RejectReversed(x1, y1, x2, y2)) return;
   DrawThroughOperation([&](raster::DeviceContext& dc) {
     return raster::DrawRectangle(dc, raster::Rect{x1, y1, x2, y2});
   });
@@ -194,14 +185,14 @@ void DrawBox3D(int16_t x1, int16_t y1, int16_t x2, int16_t y2, uint16_t depth, b
 }
 
 void InvertBox(int16_t x1, int16_t y1, int16_t x2, int16_t y2) {
-  if (!CheckWindow() || RejectReversed(x1, y1, x2, y2)) return;
+  if (!BeginWindowOperation() || RejectReversed(x1, y1, x2, y2)) return;
   DrawThroughOperation([&](raster::DeviceContext& dc) {
     return raster::InvertRect(dc, raster::Rect{x1, y1, x2 + 1, y2 + 1});
   });
 }
 
 void DrawRoundedBox(int16_t x1, int16_t y1, int16_t x2, int16_t y2, int16_t corner) {
-  if (!CheckWindow() || RejectReversed(x1, y1, x2, y2)) return;
+  if (!BeginWindowOperation() || RejectReversed(x1, y1, x2, y2)) return;
   DrawThroughOperation([&](raster::DeviceContext& dc) {
     return raster::DrawRoundRect(dc, raster::Rect{x1, y1, x2 + 1, y2 + 1}, corner, corner);
   });
@@ -245,7 +236,7 @@ void DrawCirclePie(int16_t x, int16_t y, uint16_t startAngle, uint16_t endAngle,
 }
 
 void DrawPolyline(uint16_t count, std::span<const PointType> points) {
-  if (!CheckWindow()) return;
+  if (!BeginWindowOperation()) return;
   std::vector<raster::Point> copy;
   if (!CopyPoints(count, points, 2, copy)) return;
   DrawThroughOperation([&](raster::DeviceContext& dc) {
@@ -254,7 +245,7 @@ void DrawPolyline(uint16_t count, std::span<const PointType> points) {
 }
 
 void DrawPolygon(uint16_t count, std::span<const PointType> points) {
-  if (!CheckWindow()) return;
+  if (!BeginWindowOperation()) return;
   std::vector<raster::Point> copy;
   if (!CopyPoints(count, points, 2, copy)) return;
   DrawThroughOperation([&](raster::DeviceContext& dc) {
@@ -263,7 +254,7 @@ void DrawPolygon(uint16_t count, std::span<const PointType> points) {
 }
 
 void DrawBezier(uint16_t count, std::span<const PointType> points) {
-  if (!CheckWindow()) return;
+  if (!BeginWindowOperation()) return;
   std::vector<raster::Point> copy;
   if (!CopyPoints(count, points, 4, copy)) return;
   DrawThroughOperation([&](raster::DeviceContext& dc) {
@@ -332,7 +323,7 @@ uint32_t ImageByteSize(int16_t x1, int16_t y1, int16_t x2, int16_t y2) {
 }
 
 void CaptureImage(int16_t x1, int16_t y1, int16_t x2, int16_t y2, TImage image) {
-  if (!CheckWindow() || RejectReversed(x1, y1, x2, y2)) return;
+  if (!BeginWindowOperation() || RejectReversed(x1, y1, x2, y2)) return;
   uint64_t bytes = ImageBytes(x1, y1, x2, y2);
   // The caller's memory must hold ImageByteSize bytes; a shorter one is refused, not overrun.
   if (bytes > UINT32_MAX || image.Data == nullptr || image.Size < bytes) {
@@ -354,7 +345,7 @@ void CaptureImage(int16_t x1, int16_t y1, int16_t x2, int16_t y2, TImage image) 
 }
 
 void PasteImage(int16_t x, int16_t y, TImage image, uint16_t mode) {
-  if (!CheckWindow()) return;
+  if (!BeginWindowOperation()) return;
   if (mode > 7) {
     GraphError = GraphInvalidParameter;
     return;

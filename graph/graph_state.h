@@ -131,13 +131,20 @@ void RequestFullRepaint();
 //   on WindowDC when DrawThrough (and present what changed), then always on BufferDC.
 // `draw(raster::DeviceContext&)` draws the figure and returns the device rectangle it touched
 // (an empty one if none). Returns false when the window was closed.
-template <class Draw>
-bool DrawThroughOperation(Draw draw) {
+// The entry check of every operation that needs the window: GraphError = 0, then -1 when no
+// window is open. True when the operation may go on.
+inline bool BeginWindowOperation() {
   GraphError = GraphOk;
   if (!WindowOpen) {
     GraphError = GraphNotInitialized;
     return false;
   }
+  return true;
+}
+
+template <class Draw>
+bool DrawThroughOperation(Draw draw) {
+  if (!BeginWindowOperation()) return false;
   std::lock_guard<std::recursive_mutex> lock(DrawingLock);
   if (DrawThrough) {
     raster::Rect touched = draw(WindowDC);

@@ -31,15 +31,6 @@ constexpr const char* kStandardFonts[6] = {"Courier New",     "System", "MS Sans
                                            "Times New Roman", "Arial",  "Lucida Console"};
 constexpr size_t kMaxTextLength = 255;
 
-bool BeginOperation() {
-  GraphError = GraphOk;
-  if (!WindowOpen) {
-    GraphError = GraphNotInitialized;
-    return false;
-  }
-  return true;
-}
-
 std::string_view Cut(std::string_view text) { return text.substr(0, std::min(text.size(), kMaxTextLength)); }
 
 constexpr uint16_t kHorizontalFlags[3] = {raster::kAlignLeft, raster::kAlignCenter, raster::kAlignRight};
@@ -53,7 +44,7 @@ raster::Point TextExtent(std::string_view text) {
 }  // namespace
 
 void SelectTextFont(uint16_t font, uint16_t direction, uint16_t size) {
-  if (!BeginOperation()) return;
+  if (!BeginWindowOperation()) return;
   int slot = (font & 0xFF) % 16;
   if (slot == 15 || FontSlots[slot].Empty()) {
     GraphError = GraphInvalidFontNumber;
@@ -82,7 +73,7 @@ void SelectTextFont(uint16_t font, uint16_t direction, uint16_t size) {
 }
 
 void SetTextAlignment(uint16_t horizontal, uint16_t vertical) {
-  if (!BeginOperation()) return;
+  if (!BeginWindowOperation()) return;
   if (horizontal > 2 || vertical > 2) {
     GraphError = GraphInvalidParameter;
     return;
@@ -97,7 +88,7 @@ void SetTextAlignment(uint16_t horizontal, uint16_t vertical) {
 }
 
 void SetTextSpacing(uint16_t charExtra, uint16_t breakExtra) {
-  if (!BeginOperation()) return;
+  if (!BeginWindowOperation()) return;
   std::lock_guard<std::recursive_mutex> lock(DrawingLock);
   for (raster::DeviceContext* dc : {&WindowDC, &BufferDC}) {
     dc->charExtra = charExtra;
@@ -128,17 +119,17 @@ void DrawTextAt(int16_t x, int16_t y, std::string_view text) {
 }
 
 uint16_t GetTextWidth(std::string_view text) {
-  if (!BeginOperation()) return 0;
+  if (!BeginWindowOperation()) return 0;
   return uint16_t(TextExtent(text).x);
 }
 
 uint16_t GetTextHeight(std::string_view text) {
-  if (!BeginOperation()) return 0;
+  if (!BeginWindowOperation()) return 0;
   return uint16_t(TextExtent(text).y);
 }
 
 int16_t AddTextFont(std::string_view faceName) {
-  if (!BeginOperation()) return -1;
+  if (!BeginWindowOperation()) return -1;
   int16_t result = -1;
   if (fonts::FaceAvailable(faceName)) {
     for (int slot = 0; slot < kFontSlotCount; ++slot) {

@@ -31,15 +31,6 @@ using namespace graph_state;
 
 namespace {
 
-bool BeginOperation() {
-  GraphError = GraphOk;
-  if (!WindowOpen) {
-    GraphError = GraphNotInitialized;
-    return false;
-  }
-  return true;
-}
-
 // Applies the same change to the window's and the page's device context.
 template <class Change>
 void ChangeBothContexts(Change change) {
@@ -99,7 +90,7 @@ void ResetDrawingState() {
 }
 
 void SetViewport(int16_t left, int16_t top, int16_t right, int16_t bottom, bool clipping) {
-  if (!BeginOperation()) return;
+  if (!BeginWindowOperation()) return;
   if (left > right || top > bottom) {
     GraphError = GraphInvalidParameter;
     return;
@@ -118,7 +109,7 @@ void SetViewport(int16_t left, int16_t top, int16_t right, int16_t bottom, bool 
 void ReadViewport(ViewPortType& viewport) { viewport = Viewport; }
 
 void SetPosition(int16_t x, int16_t y) {
-  if (!BeginOperation()) return;
+  if (!BeginWindowOperation()) return;
   CurrentPositionX = x;
   CurrentPositionY = y;
   ChangeBothContexts([&](raster::DeviceContext& dc) { dc.currentPosition = {x, y}; });
@@ -136,7 +127,7 @@ int16_t GetWindowMaxX() { return int16_t(ClientMaxX); }
 int16_t GetWindowMaxY() { return int16_t(ClientMaxY); }
 
 void FillBox(int16_t x1, int16_t y1, int16_t x2, int16_t y2) {
-  if (!BeginOperation()) return;
+  if (!BeginWindowOperation()) return;
   if (x1 > x2 || y1 > y2) {
     GraphError = GraphInvalidParameter;
     return;
@@ -171,7 +162,7 @@ void ClearGraphWindow() {
 }
 
 void SetPenStyle(uint16_t style, uint16_t pattern, uint16_t width) {
-  if (!BeginOperation()) return;
+  if (!BeginWindowOperation()) return;
   if (style > 6) {
     GraphError = GraphInvalidParameter;
     return;
@@ -184,7 +175,7 @@ void SetPenStyle(uint16_t style, uint16_t pattern, uint16_t width) {
 void ReadLineSettings(LineSettingsType& settings) { settings = LineSettings; }
 
 void SelectFill(uint16_t style, uint32_t color) {
-  if (!BeginOperation()) return;
+  if (!BeginWindowOperation()) return;
   if (style > 9) {
     GraphError = GraphInvalidParameter;
     return;
@@ -210,7 +201,7 @@ void SelectFill(uint16_t style, uint32_t color) {
 }
 
 void DefineFillPattern(const FillPatternType& pattern, uint32_t color) {
-  if (!BeginOperation()) return;
+  if (!BeginWindowOperation()) return;
   FillPattern = pattern;
   PatternBitmap.exists = true;
   for (int row = 0; row < 8; ++row) PatternBitmap.rows[row] = pattern.Rows[row];
@@ -223,7 +214,7 @@ void ReadFillSettings(FillSettingsType& settings) { settings = FillSettings; }
 void ReadFillPattern(FillPatternType& pattern) { pattern = FillPattern; }
 
 void SetRasterMode(int16_t mode) {
-  if (!BeginOperation()) return;
+  if (!BeginWindowOperation()) return;
   int remainder = mode % 16, rest = mode - remainder;
   if (mode < 0 || (rest != 0 && rest != 16)) {
     GraphError = GraphInvalidParameter;
