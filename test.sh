@@ -16,7 +16,11 @@ build() { # dir, extra cmake args...
 run_ctest() { # dir, ctest args...
   local dir=$1; shift
   # One private X server for the suites that open real windows; SDL picks it up.
-  xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" \
+  # -noreset: by default the server resets whenever its last client leaves, and every window
+  # the library opens and closes can be that last client; a connection made during the reset
+  # is refused (the window then fails to open) and one made just after waits for the new
+  # start-up (100 ms and more per window under load).
+  xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp -noreset" \
     env SDL_AUDIODRIVER="${SDL_AUDIODRIVER:-dummy}" ctest --test-dir "$dir" --output-on-failure -j"$jobs" "$@"
 }
 

@@ -29,11 +29,13 @@
 //   - nothing else moves time; AdvanceVirtualClock moves it by any amount.
 //   framesPerPoll 0 stops polls from moving time: only AdvanceVirtualClock does.
 //
-// On the device the same rules hold against real time: positions are read at a "present" frame
-// that follows the device's clock but moves at most one frame per poll and never falls behind
-// what is already mixed, and a playback started now begins exactly at it (audio/sdl_output.cpp).
-// A caller that polls tightly therefore joins samples to the frame, even after its thread was
-// descheduled for a while (up to about 50 ms); the price is some 70 ms more output latency.
+// On the device the same rules hold against the device's pace: positions are read at the end of
+// what has been mixed into the device's stream, which polls move on by one frame each as long as
+// that stream holds less than 70 ms beyond what the device has taken (audio/sdl_output.cpp); a
+// playback started now begins exactly there. A caller that polls tightly therefore joins samples
+// to the frame, even after its thread was descheduled for a while (up to about 50 ms); a device
+// that stalls holds the positions back (the caller is delayed, no sound is dropped). The price
+// is some 70 ms of output latency on top of the device's buffer, which BASS_Free plays out.
 //
 // All functions here run on the caller's thread (the reader's main thread or a test); they may be
 // called at any time and answer 0 / false / empty when the virtual clock is not open.
@@ -62,6 +64,10 @@ void SetVirtualClockStep(uint32_t framesPerPoll);
 std::vector<int16_t> GetVirtualOutput();
 // Writes everything mixed so far as a 16-bit mono WAV file. True when written.
 bool WriteVirtualOutputWav(const char* path);
+
+// Test aid: the device's audio thread sleeps `milliseconds` in its next buffer request, as a
+// stalled device or a descheduled audio thread would. No effect on the virtual clock.
+void StallAudioDeviceOnce(int milliseconds);
 
 // The output rate of the open output in Hz, 0 when none is open.
 uint32_t GetAudioOutputRate();

@@ -21,6 +21,9 @@ class AudioOutputType {
   // A poll (a state or position query that counts as one, see audio/audio_backend.h) is about
   // to be answered.
   virtual void NotePoll() {}
+  // Lets the output play everything up to output frame `endFrame` (the mixer stops there), then
+  // returns; bounded in real time. Called by BASS_Free before Close.
+  virtual void Drain(int64_t endFrame) { (void)endFrame; }
   // True when the mixer is rendered on a thread of its own, so waiting lets playbacks progress.
   virtual bool RendersByItself() const { return true; }
 };

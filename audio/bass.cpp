@@ -9,6 +9,7 @@
 // freed sample or of a playback that has ended, been replaced or freed stay dead for good.
 #include "audio/bass.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstddef>
 #include <cstdlib>
@@ -80,10 +81,6 @@ struct AudioStateType {
   uint32_t statePollChannel = 0;
   // Set by a start: the next poll looks at the very frame the playback began at.
   bool startedSincePoll = false;
-  // Set by a state or position query that found a playback ended by itself, for the very next
-  // call: the frame it ended at.
-  bool endSeen = false;
-  int64_t endSeenFrame = 0;
   OutputChoiceType choice = OutputChoiceType::Default;
   std::string virtualPath;
   uint32_t framesPerPoll = 1;
@@ -171,7 +168,6 @@ uint32_t BASS_SetConfig(uint32_t option, uint32_t value) {
   AudioStateType& s = State();
   std::lock_guard<std::mutex> guard(s.lock);
   s.statePollPending = false;
-  s.endSeen = false;
   if (option == 3) s.updatePeriod = value;
   return 1;
 }
@@ -181,7 +177,6 @@ int32_t BASS_Init(int32_t device, uint32_t freq, uint32_t flags, uint32_t window
   AudioStateType& s = State();
   std::lock_guard<std::mutex> guard(s.lock);
   s.statePollPending = false;
-  s.endSeen = false;
   if (s.open || (device != 1 && device != -1)) return 0;
   const uint32_t rate = freq == 0 ? kDefaultOutputRate : freq;
   if (rate < kMinOutputRate || rate > kMaxOutputRate) return 0;
@@ -203,7 +198,6 @@ HSAMPLE BASS_SampleLoad(int32_t mem, const void* file, uint32_t offset, uint32_t
   AudioStateType& s = State();
   std::lock_guard<std::mutex> guard(s.lock);
   s.statePollPending = false;
-  s.endSeen = false;
   if (!s.open || !file) return 0;
   std::vector<uint8_t> bytes;
   const uint8_t* image = nullptr;
@@ -258,7 +252,6 @@ int32_t BASS_SampleGetInfo(HSAMPLE sample, BASS_SAMPLE* info) {
   AudioStateType& s = State();
   std::lock_guard<std::mutex> guard(s.lock);
   s.statePollPending = false;
-  s.endSeen = false;
   const SampleSlotType* slot = FindSample(s, sample);
   if (!slot || !info) return 0;
   *info = slot->info;
@@ -269,8 +262,6 @@ HCHANNEL BASS_SamplePlayEx(HSAMPLE sample, uint32_t start, int32_t freq, int32_t
   AudioStateType& s = State();
   std::lock_guard<std::mutex> guard(s.lock);
   s.statePollPending = false;
-  const bool endSeen = s.endSeen;
-  s.endSeen = false;
   if (!s.open) return 0;
   SampleSlotType* slot = FindSample(s, sample);
   if (!slot || freq <= 0 || freq > kMaxPlayFrequency || volume < 0 || volume > 200 || loop != 0) return 0;
@@ -294,11 +285,8 @@ HCHANNEL BASS_SamplePlayEx(HSAMPLE sample, uint32_t start, int32_t freq, int32_t
 
   // At most `max` playbacks of one sample: the one that has played furthest makes room.
   const int64_t now = s.output->PresentFrame();
-  // A start that follows a poll which found the playing sample ended begins where that sample
-  // ended, if that frame is not mixed yet: a caller that was held up between its polls (its
-  // thread descheduled) still joins the two seamlessly.
-  int64_t startFrame = now;
-  if (endSeen && s.endSeenFrame < now && s.endSeenFrame >= s.mixer.renderedEnd.load()) startFrame = s.endSeenFrame;
+  // Both outputs read positions at the end of what is mixed, so the start goes exactly there.
+  const int64_t startFrame = now;
   int playing = 0;
   int furthest = -1;
   uint64_t furthestPhase = 0;
@@ -337,15 +325,10 @@ uint32_t BASS_ChannelIsActive(HCHANNEL channel) {
   s.startedSincePoll = false;
   s.statePollPending = true;
   s.statePollChannel = channel;
-  s.endSeen = false;
   const int voice = FindVoice(s, channel);
   if (voice < 0) return 0;
   const MixVoiceType& v = s.mixer.voice[voice];
   const MixVoiceStateType state = GetMixVoiceState(v, s.output->PresentFrame());
-  if (state.ended) {
-    s.endSeen = true;
-    s.endSeenFrame = v.startFrame.load(std::memory_order_relaxed) + int64_t(v.outFrames);
-  }
   return state.active ? 1 : 0;
 }
 
@@ -356,15 +339,10 @@ uint64_t BASS_ChannelGetPosition(HCHANNEL channel) {
   if (!s.startedSincePoll && !(s.statePollPending && s.statePollChannel == channel)) s.output->NotePoll();
   s.startedSincePoll = false;
   s.statePollPending = false;
-  s.endSeen = false;
   const int voice = FindVoice(s, channel);
   if (voice < 0) return 0;
   const MixVoiceType& v = s.mixer.voice[voice];
   const MixVoiceStateType state = GetMixVoiceState(v, s.output->PresentFrame());
-  if (state.ended) {
-    s.endSeen = true;
-    s.endSeenFrame = v.startFrame.load(std::memory_order_relaxed) + int64_t(v.outFrames);
-  }
   return (state.phase >> 32) * s.owners[voice].bytesPerFrame;
 }
 
@@ -372,7 +350,6 @@ int32_t BASS_SampleFree(HSAMPLE sample) {
   AudioStateType& s = State();
   std::lock_guard<std::mutex> guard(s.lock);
   s.statePollPending = false;
-  s.endSeen = false;
   SampleSlotType* slot = FindSample(s, sample);
   if (!slot) return 0;
   const int sampleIndex = int(slot - s.samples);
@@ -394,8 +371,22 @@ int32_t BASS_Free() {
   AudioStateType& s = State();
   std::lock_guard<std::mutex> guard(s.lock);
   s.statePollPending = false;
-  s.endSeen = false;
   if (!s.open) return 0;
+  if (s.output->RendersByItself()) {
+    // Play out: what is mixed already, and every playback still sounding to its end, at most a
+    // second on. Stopping all at that frame keeps the mix silent beyond it.
+    const int64_t now = s.output->PresentFrame();
+    int64_t end = now;
+    for (int i = 0; i < kMixVoiceCount; ++i) {
+      const MixVoiceType& v = s.mixer.voice[i];
+      if (!s.owners[i].started || v.state.load(std::memory_order_acquire) != kVoiceLive) continue;
+      if (!GetMixVoiceState(v, now).active) continue;
+      end = std::max(end, std::min(v.startFrame.load() + int64_t(v.outFrames), v.stopFrame.load()));
+    }
+    end = std::min(end, now + int64_t(s.outputRate));
+    for (int i = 0; i < kMixVoiceCount; ++i) StopMixVoice(s.mixer, i, end);
+    s.output->Drain(end);
+  }
   s.output->Close();  // the renderer has stopped once this returns
   delete s.output;
   s.output = nullptr;
@@ -445,7 +436,6 @@ void AdvanceVirtualClock(uint64_t frames) {
   AudioStateType& s = State();
   std::lock_guard<std::mutex> guard(s.lock);
   s.statePollPending = false;
-  s.endSeen = false;
   if (s.open && s.virtualOutput) s.virtualOutput->Advance(frames);
 }
 

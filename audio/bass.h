@@ -61,7 +61,17 @@ uint32_t BASS_ChannelIsActive(HCHANNEL channel);
 // length once it has played to the end, stays where it was stopped when replaced or freed. 0 for
 // an unknown or stale channel.
 uint64_t BASS_ChannelGetPosition(HCHANNEL channel);
-// Stops the sample's playbacks and frees it. Non-zero on success.
+// Stops the sample's playbacks and frees it. Non-zero on success. A playback stops at the frame
+// at which positions are read now: everything before it (what the caller has seen it play) is
+// already mixed and is still heard; nothing after it is.
 int32_t BASS_SampleFree(HSAMPLE sample);
-// Stops everything, frees all samples and closes the device. Non-zero on success.
+// Plays out, then stops everything, frees all samples and closes the device. Non-zero on
+// success. Playing out: the device first plays everything already mixed (the output latency,
+// about 70 ms plus the device's buffer) and the rest of every playback still sounding, at most
+// one second beyond the present frame (longer playbacks are cut there); so the end of what the
+// caller played, for the reader the last syllable of its text, is heard whole. The reader frees
+// its samples first (which stops them where it saw them) and then calls this: what it played
+// up to that moment is heard, and BASS_Free returns after about the latency. The virtual clock
+// has no latency: its output already holds everything played, and nothing more is mixed.
+// Bounded in real time even if the device stops taking sound.
 int32_t BASS_Free();

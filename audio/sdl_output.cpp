@@ -1,28 +1,30 @@
 // The SDL2 output device. SDL calls back on its audio thread for a buffer at a time; the
 // reader polls positions and starts samples on its main thread whenever it likes. Both sides
-// share one timeline of output frames:
+// share one timeline of output frames, and that timeline is the device stream itself:
 //
-//   - The audio thread keeps a smooth clock of output frames against steady time, re-anchored
-//     at every callback: a phase-locked loop that follows the device's measured rate and steers
-//     the clock to stay a margin ahead of the frames already mixed. It publishes the clock
-//     through a sequence lock (atomics only).
-//   - The caller sees "the present": a frame that follows that clock but moves at most one
-//     frame per poll, and never lags behind the frames already mixed. Positions are exact
-//     functions of the present, and a playback started now is scheduled to begin exactly at it.
-//     The callback renders it at that very frame, so what the reader saw and what is heard agree
-//     to the frame, at a resolution of one frame (45 us) whatever the device's buffer size.
-//   - Because the present may lag the clock, a caller whose thread was descheduled for a while
-//     (the usual cause of a late join on a busy machine) catches up poll by poll instead of
-//     jumping: it still meets its threshold at the right frame, as long as that frame has not
-//     been mixed yet. The margin is that window, and the latency it adds changes no join.
-//
-// The device's buffer latency shifts everything by the same amount and does not disturb joins.
+//   - Between the mixer and the device sits a ring of mixed frames. The caller's polls render
+//     into it, one frame per poll, until it holds a lead of kLeadSeconds over what the device
+//     has taken. The audio thread takes its buffers from the ring; only when the ring cannot
+//     cover a buffer (the caller has not polled for a while) does it mix the rest itself.
+//   - "The present", where positions are read and where a playback started now begins, is the
+//     end of what has been mixed into that stream. Nothing the caller sees is ahead of audio
+//     that really goes to the device, so a stalled device (or audio thread) stops the present
+//     until the device takes frames again: a stall delays the reader, it never drops sound.
+//   - A tight polling caller sees every frame of the timeline, so a chain started on
+//     "position >= threshold" joins exactly at the threshold's frame, whatever the device's
+//     buffer size, and even after this thread was descheduled for up to about the lead less one
+//     device buffer (some 50 ms).
+//   - The lead is the output latency the design adds (plus the device's buffer). BASS_Free
+//     plays it out (Drain) so the end of what the caller played is heard.
 #include <SDL.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
-#include <cmath>
+#include <thread>
+#include <vector>
 
+#include "audio/audio_backend.h"
 #include "audio/audio_output.h"
 
 namespace {
@@ -30,18 +32,12 @@ namespace {
 // Buffers of 20 ms: a whole number of milliseconds at the usual rates, which keeps drivers that
 // pace themselves by sleeping whole milliseconds (SDL's disk driver) close to the true rate.
 constexpr uint32_t kBuffersPerSecond = 50;
-constexpr double kMarginSeconds = 0.050;   // clock lead over the mixed frames
-constexpr int64_t kCatchUpFramesPerPoll = 1;
-constexpr double kSteerSeconds = 0.1;      // time to steer a clock error away
-constexpr double kMaxSteer = 0.05;         // most the clock's rate may differ from the device's
-constexpr double kStallSeconds = 0.25;     // a lead this large means the device stalled: re-anchor
-constexpr int kHistory = 64;               // callbacks remembered for the device's rate
-constexpr int64_t kRateSpanNs = 200'000'000;
+constexpr double kLeadSeconds = 0.070;  // mixed frames the ring holds ahead of the device
+constexpr int64_t kFramesPerPoll = 1;
+// Buffers the device is given after the last drained frame, for its own buffering.
+constexpr int64_t kDrainTailBuffers = 2;
 
-int64_t NowNs() {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
+std::atomic<int> gStallNextCallbackMs{0};
 
 class SdlAudioOutputType : public AudioOutputType {
  public:
@@ -49,41 +45,46 @@ class SdlAudioOutputType : public AudioOutputType {
   void Close() override;
   int64_t PresentFrame() override;
   void NotePoll() override;
+  void Drain(int64_t endFrame) override;
 
  private:
   static void SDLCALL Callback(void* self, Uint8* stream, int len);
   void Fill(int16_t* out, uint32_t frames);
-  void SteerClock(int64_t now, int64_t mixedEnd);
-  int64_t ClockFrame();
+  // Mixes up to `frames` frames into the ring (room permitting). The caller holds the token.
+  void RenderIntoRing(int64_t frames);
+  bool TryTakeToken() {
+    bool expected = false;
+    return token_.compare_exchange_strong(expected, true, std::memory_order_acquire);
+  }
+  void GiveToken() { token_.store(false, std::memory_order_release); }
 
   MixerType* mixer_ = nullptr;
   SDL_AudioDeviceID device_ = 0;
-  double nominalRate_ = 0;  // frames per ns
+  uint32_t rate_ = 0;
+  uint32_t bufferFrames_ = 0;
+  int64_t lead_ = 0;
 
-  // Audio thread only (set up before the device starts).
-  bool anchored_ = false;
-  double base_ = 0;
-  int64_t baseTime_ = 0;
-  double rate_ = 0;
-  int64_t historyTime_[kHistory] = {};
-  int64_t historyFrame_[kHistory] = {};
-  int historyCount_ = 0;
-  int historyNext_ = 0;
-
-  // Published clock: present frame = clockBase + clockRate * (now - clockTime).
-  std::atomic<uint32_t> sequence_{0};
-  std::atomic<double> clockBase_{0};
-  std::atomic<int64_t> clockTime_{0};
-  std::atomic<double> clockRate_{0};
-
-  // Caller's thread only.
-  int64_t lastClock_ = 0;
-  int64_t present_ = 0;
+  // The ring holds the mixed frames [taken_, written_) at index frame & mask_.
+  std::vector<int16_t> ring_;
+  int64_t mask_ = 0;
+  std::atomic<int64_t> written_{0};  // = the mixer's renderedEnd whenever the token is free
+  std::atomic<int64_t> taken_{0};    // mixed frames handed to the device
+  std::atomic<bool> token_{false};   // whoever holds it is the one renderer of the mixer
+  std::atomic<int64_t> callbacks_{0};
 };
 
 bool SdlAudioOutputType::Open(MixerType& mixer, uint32_t rate) {
   mixer_ = &mixer;
-  nominalRate_ = rate / 1e9;
+  rate_ = rate;
+  lead_ = int64_t(kLeadSeconds * rate);
+  int64_t size = 1;
+  while (size < lead_ + 1) size <<= 1;
+  ring_.assign(size_t(size), 0);
+  mask_ = size - 1;
+  written_.store(0);
+  taken_.store(0);
+  token_.store(false);
+  callbacks_.store(0);
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
   SDL_AudioSpec want{};
   SDL_AudioSpec have{};
@@ -98,6 +99,7 @@ bool SdlAudioOutputType::Open(MixerType& mixer, uint32_t rate) {
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
     return false;
   }
+  bufferFrames_ = have.samples;
   SDL_PauseAudioDevice(device_, 0);
   return true;
 }
@@ -115,92 +117,94 @@ void SDLCALL SdlAudioOutputType::Callback(void* self, Uint8* stream, int len) {
   static_cast<SdlAudioOutputType*>(self)->Fill(reinterpret_cast<int16_t*>(stream), uint32_t(len) / 2);
 }
 
+void SdlAudioOutputType::RenderIntoRing(int64_t frames) {
+  const int64_t written = written_.load(std::memory_order_relaxed);
+  const int64_t room = taken_.load(std::memory_order_acquire) + lead_ - written;
+  int64_t n = std::min(frames, room);
+  int64_t at = written;
+  while (n > 0) {
+    const int64_t index = at & mask_;
+    const int64_t piece = std::min<int64_t>(n, int64_t(ring_.size()) - index);
+    RenderMix(*mixer_, ring_.data() + index, uint32_t(piece));
+    at += piece;
+    n -= piece;
+  }
+  written_.store(at, std::memory_order_release);
+}
+
 void SdlAudioOutputType::Fill(int16_t* out, uint32_t frames) {
-  const int64_t mixed = mixer_->renderedEnd.load(std::memory_order_relaxed);
-  SteerClock(NowNs(), mixed + frames);
-  RenderMix(*mixer_, out, frames);
-}
-
-void SdlAudioOutputType::SteerClock(int64_t now, int64_t mixedEnd) {
-  const double rateNs = nominalRate_;
-  const double margin = kMarginSeconds * 1e9 * rateNs;
-  const double target = double(mixedEnd) + margin;
-
-  // The device's own pace, measured over the last callbacks.
-  historyTime_[historyNext_] = now;
-  historyFrame_[historyNext_] = mixedEnd;
-  historyNext_ = (historyNext_ + 1) % kHistory;
-  historyCount_ = std::min(historyCount_ + 1, kHistory);
-  const int oldest = (historyNext_ - historyCount_ + kHistory) % kHistory;
-  double deviceRate = rateNs;
-  const int64_t span = now - historyTime_[oldest];
-  if (span >= kRateSpanNs) {
-    deviceRate = double(mixedEnd - historyFrame_[oldest]) / double(span);
-    deviceRate = std::clamp(deviceRate, rateNs * 0.8, rateNs * 1.25);
-  }
-
-  if (!anchored_) {
-    anchored_ = true;
-    base_ = target;
-    rate_ = rateNs;
-  } else {
-    const double predicted = base_ + rate_ * double(now - baseTime_);
-    const double error = target - predicted;
-    if (error > margin || error < -kStallSeconds * 1e9 * rateNs) {
-      // Behind the frames being mixed (a start now would come late), or far ahead after a
-      // stall: re-anchor. The main thread never lets the present frame go back.
-      base_ = target;
-      rate_ = deviceRate;
-    } else {
-      base_ = predicted;
-      rate_ = deviceRate * (1.0 + std::clamp(error / (deviceRate * kSteerSeconds * 1e9), -kMaxSteer, kMaxSteer));
+  callbacks_.fetch_add(1, std::memory_order_acq_rel);
+  if (const int stall = gStallNextCallbackMs.exchange(0)) SDL_Delay(Uint32(stall));
+  int64_t taken = taken_.load(std::memory_order_relaxed);
+  uint32_t done = 0;
+  auto copyFromRing = [&](int64_t upTo) {
+    while (done < frames && taken < upTo) {
+      const int64_t index = taken & mask_;
+      const uint32_t piece =
+          uint32_t(std::min<int64_t>({int64_t(frames - done), upTo - taken, int64_t(ring_.size()) - index}));
+      std::copy_n(ring_.data() + index, piece, out + done);
+      done += piece;
+      taken += piece;
     }
-  }
-  baseTime_ = now;
+    taken_.store(taken, std::memory_order_release);
+  };
+  copyFromRing(written_.load(std::memory_order_acquire));
+  if (done == frames) return;
 
-  sequence_.fetch_add(1);
-  clockBase_.store(base_);
-  clockTime_.store(baseTime_);
-  clockRate_.store(rate_);
-  sequence_.fetch_add(1);
-}
-
-int64_t SdlAudioOutputType::ClockFrame() {
-  if (!mixer_) return lastClock_;
-  double base = 0, rate = 0;
-  int64_t time = 0;
-  uint32_t before = 0;
-  for (int tries = 0;; ++tries) {
-    before = sequence_.load();
-    if (before & 1) {
-      if (tries > 100000) return lastClock_;  // the audio thread was descheduled mid-update
-      continue;
-    }
-    base = clockBase_.load();
-    time = clockTime_.load();
-    rate = clockRate_.load();
-    if (sequence_.load() == before) break;
+  // The ring ran short: mix the rest here, once the caller is not mixing. The caller holds the
+  // mixer for one frame's mix at a time, so this waits that long, or, if the caller's thread
+  // was descheduled right then, until it runs again: the device is delayed, nothing is skipped.
+  while (!TryTakeToken()) std::this_thread::yield();
+  copyFromRing(written_.load(std::memory_order_relaxed));
+  if (done < frames) {
+    RenderMix(*mixer_, out + done, frames - done);
+    taken += frames - done;
+    written_.store(taken, std::memory_order_release);
+    taken_.store(taken, std::memory_order_release);
   }
-  int64_t clock = 0;
-  if (before != 0) clock = int64_t(std::floor(base + rate * double(NowNs() - time)));
-  clock = std::max(clock, mixer_->renderedEnd.load());
-  clock = std::max(clock, lastClock_);
-  lastClock_ = clock;
-  return clock;
+  GiveToken();
 }
 
 void SdlAudioOutputType::NotePoll() {
   if (!mixer_) return;
-  present_ = std::min(ClockFrame(), present_ + kCatchUpFramesPerPoll);
-  present_ = std::max(present_, mixer_->renderedEnd.load());
+  // Take the mixer only when the ring has room, so that a full ring costs the device nothing.
+  if (written_.load(std::memory_order_relaxed) >= taken_.load(std::memory_order_acquire) + lead_ || !TryTakeToken())
+    return;
+  RenderIntoRing(kFramesPerPoll);
+  GiveToken();
 }
 
 int64_t SdlAudioOutputType::PresentFrame() {
-  if (!mixer_) return present_;
-  present_ = std::max(present_, mixer_->renderedEnd.load());
-  return present_;
+  if (!mixer_) return 0;
+  // The audio thread may be mixing right now; the frames whose mixing has begun count as mixed,
+  // so a playback started now begins after them.
+  return mixer_->renderedEnd.load(std::memory_order_seq_cst);
+}
+
+void SdlAudioOutputType::Drain(int64_t endFrame) {
+  if (!mixer_ || device_ == 0) return;
+  // Keep the ring full while waiting, so the device never waits for the caller, and wait until
+  // the device has taken every frame up to `endFrame` and then a few buffers more (what it took
+  // last is written or played only after it asks again). Bounded in real time too, so that a
+  // device that stopped taking frames cannot hold the caller.
+  const double seconds = double(std::max<int64_t>(0, endFrame - taken_.load())) / rate_ +
+                         double(kDrainTailBuffers + 1) * bufferFrames_ / rate_;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(2 * seconds + 0.5);
+  int64_t markCallback = -1;
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (TryTakeToken()) {
+      RenderIntoRing(lead_);
+      GiveToken();
+    }
+    if (markCallback < 0 && taken_.load(std::memory_order_acquire) >= endFrame)
+      markCallback = callbacks_.load(std::memory_order_acquire);
+    if (markCallback >= 0 && callbacks_.load(std::memory_order_acquire) > markCallback + kDrainTailBuffers) break;
+    SDL_Delay(1);
+  }
 }
 
 }  // namespace
 
 AudioOutputType* CreateSdlAudioOutput() { return new SdlAudioOutputType; }
+
+void StallAudioDeviceOnce(int milliseconds) { gStallNextCallbackMs.store(std::max(0, milliseconds)); }

@@ -99,7 +99,8 @@ const char* ErrorMessage(int16_t code) {
   }
 }
 
-void SleepTenMilliseconds() { std::this_thread::sleep_for(std::chrono::milliseconds(10)); }
+// The waits for the window thread poll this often.
+void PollPause() { std::this_thread::sleep_for(std::chrono::milliseconds(10)); }
 
 // A window still open when the program ends is closed, whichever way the program ends
 // (a set-up failure leaves through exit()). Registered at the first opening, after every
@@ -237,7 +238,7 @@ void InitGraph(int16_t& driver, int16_t& mode, std::string_view caption) {
     GraphError = GraphWindowFailed;
     return;
   }
-  while (!WindowOpen && GraphError == GraphOk) SleepTenMilliseconds();
+  while (!WindowOpen && GraphError == GraphOk) PollPause();
   if (GraphError != GraphOk) {
     EndWindowThread();  // the thread has failed and ends by itself; collect it
     GraphError = GraphWindowFailed;

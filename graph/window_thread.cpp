@@ -148,9 +148,31 @@ void OnRefresh(window::NativeWindow& native, std::chrono::steady_clock::time_poi
   lastPresent = std::chrono::steady_clock::now();
 }
 
-void OnShow(window::NativeWindow& native, WindowStyleType style) {
+void OnKeys(const window::WindowEvent& event);
+
+void OnShow(window::NativeWindow& native, WindowStyleType style,
+            std::chrono::steady_clock::time_point& lastPresent) {
   native.Show();
-  window::FrameSize f = native.Frame();
+  window::FrameSize f = native.Frame();  // also a round trip: the server's answers to the mapping are in
+  // The exposure of the mapping is queued by now. It belongs to this first painting: handled
+  // later, it would repaint the window from the display page after the application went on
+  // drawing (under UpdateOff, say). Keys, the close button and refreshes that came meanwhile
+  // are handled as usual; any other request goes back into the queue.
+  window::WindowEvent queued;
+  uint32_t putBack[4];
+  int putBackCount = 0;
+  while (native.WaitEvent(queued, 0)) {
+    if (queued.type == window::WindowEvent::Type::Keys) {
+      OnKeys(queued);
+    } else if (queued.type == window::WindowEvent::Type::Close) {
+      CloseRequested = true;
+      CallHook(KeyboardHook, window::kMessageClose);
+    } else if (queued.type == window::WindowEvent::Type::Request) {
+      if (queued.request == kRequestRefresh) OnRefresh(native, lastPresent);
+      else if (putBackCount < 4) putBack[putBackCount++] = queued.request;
+    }
+  }
+  for (int i = 0; i < putBackCount; ++i) window::PostWindowRequest(native.Token(), putBack[i]);
   if (style == WindowStyleType::Framed && (f.left | f.top | f.right | f.bottom) != 0) {
     std::lock_guard<std::recursive_mutex> lock(DrawingLock);
     LearnedFrame = {f.left, f.top, f.right, f.bottom};
@@ -246,7 +268,7 @@ void GraphWindowThread(WindowRequest request) {
         if (event.request == kRequestRefresh) {
           OnRefresh(native, lastPresent);
         } else if (event.request == kRequestShow) {
-          OnShow(native, WindowStyleType(record.Style));
+          OnShow(native, WindowStyleType(record.Style), lastPresent);
         } else if (event.request == kRequestDestroy && DestroyRequested.load(std::memory_order_acquire)) {
           OnDestroy();
           running = false;
@@ -261,7 +283,8 @@ void GraphWindowThread(WindowRequest request) {
   ThreadEnded = true;
 }
 
-void SleepTenMilliseconds() { std::this_thread::sleep_for(std::chrono::milliseconds(10)); }
+// The waits for the window thread poll this often.
+void PollPause() { std::this_thread::sleep_for(std::chrono::milliseconds(10)); }
 
 }  // namespace
 
@@ -303,7 +326,7 @@ void ShowGraphWindow() {
   bool posted = false;
   while (!WindowShown && !ThreadEnded) {
     if (!posted) posted = window::PostWindowRequest(WindowToken, kRequestShow);
-    SleepTenMilliseconds();
+    PollPause();
   }
 }
 
@@ -315,7 +338,7 @@ void EndWindowThread() {
     uint32_t token = WindowToken;
     // Only a window that exists can be asked; a thread that failed ends by itself.
     if (!posted && token != 0) posted = window::PostWindowRequest(token, kRequestDestroy);
-    SleepTenMilliseconds();
+    PollPause();
   }
   WindowThread->join();
   delete WindowThread;

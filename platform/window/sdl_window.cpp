@@ -31,8 +31,10 @@ void StartVideo(bool& started) {
   // Only a real display will do: SDL's fallbacks (off-screen, dummy) would "open" a window
   // nobody sees. SDL_VIDEODRIVER in the environment still overrides this list.
   SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11,wayland,KMSDRM");
-  // Connecting to the display server now and then fails for no lasting reason (a busy server
-  // turns a connection away); a few quick further tries tell that from no display at all.
+  // A bare X server (no session keeping it busy) resets whenever its last client leaves, and
+  // refuses connections while it does; the probe's connection, closed just before the
+  // window's is made, can be that last client. A few quick further tries tell that from no
+  // display at all. (Test servers run with -noreset and never get here.)
   for (int attempt = 0; attempt < 5; ++attempt) {
     if (attempt > 0) SDL_Delay(20);
     started = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;

@@ -1,8 +1,11 @@
 // Through the real SDL2 output path, with SDL's disk driver capturing what the device plays:
-// a chain of three tones started by polling comes out in order and at the right pitch; and the
-// caller's thread and the audio thread work on the mixer side by side without a fault.
+// a chain of three tones started by polling comes out in order and at the right pitch; a chain
+// played while the audio thread stalls comes out whole, every frame of every sample; BASS_Free
+// plays out what was mixed; and the caller's thread and the audio thread work on the mixer side
+// by side without a fault.
 #include <SDL.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -26,6 +29,35 @@ double PitchOf(const std::vector<int16_t>& pcm, size_t from, size_t count, doubl
   int crossings = 0;
   for (size_t i = from + 1; i < from + count && i < pcm.size(); ++i) crossings += (pcm[i - 1] < 0) != (pcm[i] < 0);
   return crossings / 2.0 * rate / double(count);
+}
+
+// Noise of `frames` values in +-12000, different for every seed: found in a capture only where
+// that very sample was played (at its own rate and volume 100 the mixer copies it exactly).
+std::vector<int16_t> Noise(uint32_t seed, size_t frames) {
+  std::vector<int16_t> v(frames);
+  for (int16_t& x : v) {
+    seed = seed * 1664525u + 1013904223u;
+    x = int16_t(int32_t(seed >> 16) % 24001 - 12000);
+  }
+  return v;
+}
+
+// Where `run` starts in `pcm` at or after `from`; the size of `pcm` when it is not there whole.
+size_t FindRun(const std::vector<int16_t>& pcm, size_t from, const std::vector<int16_t>& run) {
+  for (size_t at = from; at + run.size() <= pcm.size(); ++at)
+    if (std::equal(run.begin(), run.end(), pcm.begin() + long(at))) return at;
+  return pcm.size();
+}
+
+// Frames of `run` found whole from its start at or after `from`: the longest prefix present.
+size_t LongestPrefixAt(const std::vector<int16_t>& pcm, size_t from, const std::vector<int16_t>& run) {
+  size_t best = 0;
+  for (size_t at = from; at < pcm.size(); ++at) {
+    size_t n = 0;
+    while (n < run.size() && at + n < pcm.size() && pcm[at + n] == run[n]) ++n;
+    best = std::max(best, n);
+  }
+  return best;
 }
 
 class SdlDeviceTest : public ::testing::Test {
@@ -110,6 +142,91 @@ TEST_F(SdlDeviceTest, ChainOfThreeTonesComesOutInOrderAtTheRightPitch) {
   for (int i = 0; i < 3; ++i) EXPECT_GE(count[i], 6) << "tone " << i << " lasts about 100 ms";
   // Nothing sounds after the chain: the last tone ended and nothing was left playing.
   for (size_t f = last + 2; f < pcm.size(); ++f) ASSERT_EQ(pcm[f], 0) << "frame " << f - first;
+}
+
+TEST_F(SdlDeviceTest, StalledAudioThreadDelaysTheChainAndDropsNothing) {
+  // The reader's ending right after its last threshold: free the samples, then the device. The
+  // audio thread stalls (as a loaded machine or a stuck device makes it) again and again, for
+  // longer than a sample lasts: the positions the caller sees must wait for the device, so each
+  // sample is heard whole and in order, the last one too.
+  const std::string raw = scratch_.Path("stalled.raw");
+  OpenDisk(raw, nullptr);
+  const size_t lengths[] = {1500, 2600, 900, 3100, 1800, 2205};
+  std::vector<std::vector<int16_t>> noise;
+  std::vector<HSAMPLE> samples;
+  for (size_t i = 0; i < std::size(lengths); ++i) {
+    noise.push_back(Noise(uint32_t(7 + i), lengths[i]));
+    samples.push_back(BASS_SampleLoad(0, scratch_.Write("n" + std::to_string(i) + ".wav", Pcm16Wav(noise[i], 22050)).c_str(),
+                                      0, 0, 2, 0x20000));
+    ASSERT_NE(samples.back(), 0u);
+  }
+  HCHANNEL playing = 0;
+  uint32_t threshold = 0;
+  for (size_t i = 0; i < samples.size(); ++i) {
+    while (BASS_ChannelIsActive(playing) == 1 && BASS_ChannelGetPosition(playing) < threshold) {
+    }
+    playing = BASS_SamplePlayEx(samples[i], 0, 22050, 100, -101, 0);
+    ASSERT_NE(playing, 0u);
+    threshold = uint32_t(lengths[i] * 2);
+    StallAudioDeviceOnce(i % 2 ? 90 : 160);
+  }
+  while (BASS_ChannelIsActive(playing) == 1 && BASS_ChannelGetPosition(playing) < threshold) {
+  }
+  for (HSAMPLE s : samples) EXPECT_NE(BASS_SampleFree(s), 0);
+  ASSERT_NE(BASS_Free(), 0);
+
+  const std::vector<int16_t> pcm = ReadRaw(raw);
+  size_t at = 0;
+  for (size_t i = 0; i < noise.size(); ++i) {
+    const size_t found = FindRun(pcm, at, noise[i]);
+    ASSERT_LT(found, pcm.size()) << "sample " << i << " is not in the capture whole: its longest part there has "
+                                 << LongestPrefixAt(pcm, at, noise[i]) << " of " << noise[i].size() << " frames";
+    if (i > 0) RecordProperty("gap" + std::to_string(i), int(found - at));
+    at = found + noise[i].size();
+  }
+}
+
+TEST_F(SdlDeviceTest, BassFreePlaysOutWhatWasMixedAndWhatStillSounds) {
+  // A last sample (one second) still sounding when the caller ends: freed first, it is heard up
+  // to where the caller saw it (the latency is played out, not cut) and no further; left playing,
+  // it is heard to its end.
+  struct {
+    const char* name;
+    bool freeSampleFirst;
+  } cases[] = {{"sample freed, then the device", true}, {"device freed with the sample playing", false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string raw = scratch_.Path(std::string("tail") + (c.freeSampleFirst ? "1" : "2") + ".raw");
+    OpenDisk(raw, nullptr);
+    const std::vector<int16_t> noise = Noise(c.freeSampleFirst ? 31 : 32, 22050);
+    const HSAMPLE s = BASS_SampleLoad(0, scratch_.Write("tail.wav", Pcm16Wav(noise, 22050)).c_str(), 0, 0, 2, 0);
+    ASSERT_NE(s, 0u);
+    const HCHANNEL ch = BASS_SamplePlayEx(s, 0, 22050, 100, -101, 0);
+    uint64_t seen = 0;
+    while (BASS_ChannelIsActive(ch) == 1 && (seen = BASS_ChannelGetPosition(ch)) < 2 * 4410) {
+    }
+    ASSERT_GE(seen, 2u * 4410);
+    if (c.freeSampleFirst) {
+      ASSERT_NE(BASS_SampleFree(s), 0);
+    }
+    ASSERT_NE(BASS_Free(), 0);
+
+    const std::vector<int16_t> pcm = ReadRaw(raw);
+    const size_t heard = LongestPrefixAt(pcm, 0, noise);
+    EXPECT_GE(heard, seen / 2) << "frames the caller saw played but never heard; the sample starts at "
+                               << FindRun(pcm, 0, std::vector<int16_t>(noise.begin(), noise.begin() + 64))
+                               << ", its frame " << heard << " is at "
+                               << FindRun(pcm, 0, std::vector<int16_t>(noise.begin() + long(heard), noise.begin() + long(heard) + 64))
+                               << " of " << pcm.size();
+    if (c.freeSampleFirst) {
+      EXPECT_LT(heard, noise.size()) << "freeing a playing sample stops it";
+      const size_t start = FindRun(pcm, 0, std::vector<int16_t>(noise.begin(), noise.begin() + long(heard)));
+      ASSERT_LT(start, pcm.size());
+      for (size_t f = start + heard; f < pcm.size(); ++f) ASSERT_EQ(pcm[f], 0) << "sound after the stop";
+    } else {
+      EXPECT_EQ(heard, noise.size()) << "the playback still sounding is played to its end";
+    }
+  }
 }
 
 TEST_F(SdlDeviceTest, CallerAndAudioThreadShareTheMixerSafely) {

@@ -71,11 +71,7 @@ struct Connection {
     // A window that is gone must answer "no such window", not end the test program. Set
     // each time: the library's own video start-up and end replace the handler.
     Lib().SetErrorHandler(IgnoreErrors);
-    // The server now and then turns a connection away; try again a few times.
-    for (int attempt = 0; attempt < 5 && !display; ++attempt) {
-      if (attempt > 0) usleep(20000);
-      display = Lib().OpenDisplay(nullptr);
-    }
+    display = Lib().OpenDisplay(nullptr);
   }
   ~Connection() {
     if (display) Lib().CloseDisplay(display);
@@ -149,8 +145,10 @@ PrivateServer::PrivateServer() {
   posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", 0, 0);
   std::string fd = std::to_string(fds[1]);
   char xvfb[] = "Xvfb", displayfd[] = "-displayfd", screen[] = "-screen", zero[] = "0",
-       size[] = "1280x1024x24", nolisten[] = "-nolisten", tcp[] = "tcp";
-  char* argv[] = {xvfb, displayfd, fd.data(), screen, zero, size, nolisten, tcp, nullptr};
+       size[] = "1280x1024x24", nolisten[] = "-nolisten", tcp[] = "tcp", noreset[] = "-noreset";
+  // -noreset: without it the server resets each time its last client leaves (a window
+  // closing can be that client), and refuses connections while it does.
+  char* argv[] = {xvfb, displayfd, fd.data(), screen, zero, size, nolisten, tcp, noreset, nullptr};
   pid_t pid = -1;
   int spawned = posix_spawnp(&pid, "Xvfb", &actions, nullptr, argv, environ);
   posix_spawn_file_actions_destroy(&actions);

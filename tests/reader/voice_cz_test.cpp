@@ -262,8 +262,75 @@ TEST_F(CzechVoice, CzechSpellingBecomesTheRightUnits) {
       {"zkouška", "K_S KOU K_SX KA"},
       {"byl v lese", "BI K_L P_MEZERA K_V LE SE"},
       {"sám (jistě) ano", "SAA K_M P_MEZERA P_KRATKA JI K_S TJE P_KRATKA P_MEZERA A NO"},
+      // A one-letter word right after a mark looks like a line end to '<,< ': it must be heard.
+      {"ano,a ne", "A NO P_CARKA A P_MEZERA NE"},
+      {"Tak.A pak", "TA K_K P_VETA A P_MEZERA PA K_K"},
+      {"x,y a z", "K_K K_S P_CARKA I P_MEZERA A P_MEZERA K_Z"},
+      {"(a)b c", "P_KRATKA A P_KRATKA K_P P_MEZERA K_C"},
+      {"dal.\r\nA pak", "DA K_L P_VETA P_MEZERA A P_MEZERA PA K_K"},
+      {"dal.\r\n\r\nV lese", "DA K_L P_VETA P_ODSTAVEC K_V LE SE"},
+      {"ne.“\r\nO nic", "NE P_VETA P_MEZERA O P_MEZERA NJI K_C"},
   };
   for (auto& c : cases) EXPECT_EQ(SpokenAs(c.text), c.units) << c.text;
+}
+
+// Text positions a pattern compares with a literal, counted from the reading position.
+std::vector<bool> LiterallyCompared(std::string_view pattern, int32_t length) {
+  std::vector<bool> out(static_cast<size_t>(length), false);
+  int32_t shift = 0;
+  for (int32_t j = 1; j <= static_cast<int32_t>(pattern.size()); ++j) {
+    char c = pattern[j - 1];
+    if (c == '<') {
+      shift = -1;
+      continue;
+    }
+    if (c == '%' || c == '_' || c == '#' || c == '@') break;  // context only from here on
+    int32_t at = j - 1 + shift;
+    if (pattern.size() > 1 && at >= 0 && at < length) out[static_cast<size_t>(at)] = true;
+  }
+  if (pattern.size() == 1) out[0] = true;
+  return out;
+}
+
+// Whether `c` read alone plays nothing but pauses (a closing quote, a bracket).
+bool IsSilentAlone(uint8_t c) {
+  uint8_t buffer[64];
+  std::memset(buffer, ' ', sizeof buffer);
+  buffer[TextStart] = c;
+  TMatch m = MatchRuleIn(buffer, TextStart, DefinitionTable, DefinitionCount);
+  if (m.Rule < 0) return false;
+  for (int s = 0; s < DefinitionTable[m.Rule].StepCount; ++s)
+    if (!IsPause(DefinitionTable[m.Rule].Steps[s].Name.View())) return false;
+  return true;
+}
+
+// A rule that skips a text position (the '<' of the line-end rules) must only ever skip a
+// carriage return, which no literal can match, or a mark that is only a pause: anything else
+// it skips is a sound lost.
+TEST_F(CzechVoice, RulesSkipOnlyCarriageReturnsAndPauses) {
+  std::vector<std::string> texts = {ReadBytes(kCorpus), ReadBytes(kSample),
+                                    Cp1250("Tak.A pak, ano,a ne; x,y a z (a)b c!O „Ne“a tak\r\n"
+                                           "Ano.\r\nA pak,\r\n\r\nv lese.“\r\nI tak.“\r\n\r\nO nic\r\n")};
+  for (const std::string& bytes : texts) {
+    LoadText(bytes);
+    ReplaceControlCharacters();
+    int reported = 0;
+    for (const TTaken& t : WalkText()) {
+      if (t.rule < 0) continue;
+      std::vector<bool> compared = LiterallyCompared(DefinitionTable[t.rule].Pattern.View(), t.length);
+      for (int32_t i = 0; i < t.length; ++i) {
+        uint8_t c = TextBuffer[TextStart + t.position + i];
+        if (compared[static_cast<size_t>(i)] || c == 13 || t.position + i >= TextLength ||
+            IsSilentAlone(c))
+          continue;
+        if (++reported <= 20)
+          ADD_FAILURE() << "rule " << DefinitionTable[t.rule].Pattern.View() << " skips byte "
+                        << int(c) << " at " << t.position + i << ": ..."
+                        << bytes.substr(t.position > 15 ? t.position - 15 : 0, 30) << "...";
+      }
+    }
+    EXPECT_EQ(reported, 0);
+  }
 }
 
 // The samples themselves: the format the reader expects, no silence at the edges of a speech
