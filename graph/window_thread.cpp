@@ -148,31 +148,9 @@ void OnRefresh(window::NativeWindow& native, std::chrono::steady_clock::time_poi
   lastPresent = std::chrono::steady_clock::now();
 }
 
-void OnKeys(const window::WindowEvent& event);
-
-void OnShow(window::NativeWindow& native, WindowStyleType style,
-            std::chrono::steady_clock::time_point& lastPresent) {
+void OnShow(window::NativeWindow& native, WindowStyleType style) {
   native.Show();
-  window::FrameSize f = native.Frame();  // also a round trip: the server's answers to the mapping are in
-  // The exposure of the mapping is queued by now. It belongs to this first painting: handled
-  // later, it would repaint the window from the display page after the application went on
-  // drawing (under UpdateOff, say). Keys, the close button and refreshes that came meanwhile
-  // are handled as usual; any other request goes back into the queue.
-  window::WindowEvent queued;
-  uint32_t putBack[4];
-  int putBackCount = 0;
-  while (native.WaitEvent(queued, 0)) {
-    if (queued.type == window::WindowEvent::Type::Keys) {
-      OnKeys(queued);
-    } else if (queued.type == window::WindowEvent::Type::Close) {
-      CloseRequested = true;
-      CallHook(KeyboardHook, window::kMessageClose);
-    } else if (queued.type == window::WindowEvent::Type::Request) {
-      if (queued.request == kRequestRefresh) OnRefresh(native, lastPresent);
-      else if (putBackCount < 4) putBack[putBackCount++] = queued.request;
-    }
-  }
-  for (int i = 0; i < putBackCount; ++i) window::PostWindowRequest(native.Token(), putBack[i]);
+  window::FrameSize f = native.Frame();
   if (style == WindowStyleType::Framed && (f.left | f.top | f.right | f.bottom) != 0) {
     std::lock_guard<std::recursive_mutex> lock(DrawingLock);
     LearnedFrame = {f.left, f.top, f.right, f.bottom};
@@ -268,7 +246,7 @@ void GraphWindowThread(WindowRequest request) {
         if (event.request == kRequestRefresh) {
           OnRefresh(native, lastPresent);
         } else if (event.request == kRequestShow) {
-          OnShow(native, WindowStyleType(record.Style), lastPresent);
+          OnShow(native, WindowStyleType(record.Style));
         } else if (event.request == kRequestDestroy && DestroyRequested.load(std::memory_order_acquire)) {
           OnDestroy();
           running = false;
