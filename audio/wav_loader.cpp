@@ -84,14 +84,14 @@ bool DecodeWav(const uint8_t* data, size_t size, WavSoundType& sound) {
 
   SDL_RWops* rw = SDL_RWFromConstMem(data, int(size));
   if (!rw) return false;
-  SDL_AudioSpec spec;
+  SDL_AudioSpec wavFormat;
   Uint8* buffer = nullptr;
   Uint32 length = 0;
-  if (!SDL_LoadWAV_RW(rw, 1, &spec, &buffer, &length)) return false;
+  if (!SDL_LoadWAV_RW(rw, 1, &wavFormat, &buffer, &length)) return false;
 
-  const uint32_t sdlBytes = SDL_AUDIO_BITSIZE(spec.format) / 8;
-  const uint32_t channels = spec.channels;
-  bool ok = spec.freq > 0 && channels > 0 && sdlBytes > 0;
+  const uint32_t sdlBytes = SDL_AUDIO_BITSIZE(wavFormat.format) / 8;
+  const uint32_t channels = wavFormat.channels;
+  bool ok = wavFormat.freq > 0 && channels > 0 && sdlBytes > 0;
   const uint32_t frames = ok ? length / (sdlBytes * channels) : 0;
   ok = ok && frames > 0 && frames <= kWavMaxFrames;
 
@@ -109,7 +109,7 @@ bool DecodeWav(const uint8_t* data, size_t size, WavSoundType& sound) {
       for (uint32_t c = 0; c < channels; ++c) {
         const uint8_t* p = buffer + (size_t(i) * channels + c) * sdlBytes;
         float v = 0;
-        switch (spec.format) {
+        switch (wavFormat.format) {
           case AUDIO_U8: v = (float(*p) - 128.0f) / 128.0f; break;
           case AUDIO_S8: v = float(int8_t(*p)) / 128.0f; break;
           case AUDIO_S16LSB: v = float(int16_t(Read16(p))) / 32768.0f; break;
@@ -133,7 +133,7 @@ bool DecodeWav(const uint8_t* data, size_t size, WavSoundType& sound) {
     sound = WavSoundType{};
     return false;
   }
-  sound.rate = uint32_t(spec.freq);
+  sound.rate = uint32_t(wavFormat.freq);
   sound.channels = channels;
   sound.bytesPerFrame = ownBytes * channels;
   sound.fileBits = layout.bits;

@@ -198,28 +198,28 @@ void GraphWindowThread(WindowRequest request) {
   const TstrWindow record = MakeCreationRecord(request);
   const FrameMetrics& frame = request.frame;
   const bool framed = record.Style == uint32_t(WindowStyleType::Framed);
-  window::WindowSpec spec;
-  spec.title = fonts::Cp1250ToUtf8(record.WindowName);
-  spec.kind = framed ? window::WindowKind::Framed : window::WindowKind::Borderless;
+  window::WindowSpec shape;
+  shape.title = fonts::Cp1250ToUtf8(record.WindowName);
+  shape.kind = framed ? window::WindowKind::Framed : window::WindowKind::Borderless;
   if (record.Width == kUseDefault) {
     // The system's choice: three quarters of the screen, placed by the window manager.
-    spec.placedBySystem = true;
-    spec.clientWidth = request.screenWidth * 3 / 4;
-    spec.clientHeight = request.screenHeight * 3 / 4;
+    shape.placedBySystem = true;
+    shape.clientWidth = request.screenWidth * 3 / 4;
+    shape.clientHeight = request.screenHeight * 3 / 4;
   } else {
-    spec.x = record.X + (framed ? frame.left : 0);
-    spec.y = record.Y + (framed ? frame.top : 0);
-    spec.clientWidth = record.Width - (framed ? frame.Width() : 0);
-    spec.clientHeight = record.Height - (framed ? frame.Height() : 0);
+    shape.x = record.X + (framed ? frame.left : 0);
+    shape.y = record.Y + (framed ? frame.top : 0);
+    shape.clientWidth = record.Width - (framed ? frame.Width() : 0);
+    shape.clientHeight = record.Height - (framed ? frame.Height() : 0);
   }
   if (const IconResource* icon = LoadIconResource("GraphIcon")) {
-    spec.iconPixels = icon->pixels;
-    spec.iconWidth = icon->width;
-    spec.iconHeight = icon->height;
+    shape.iconPixels = icon->pixels;
+    shape.iconWidth = icon->width;
+    shape.iconHeight = icon->height;
   }
 
   window::NativeWindow native;
-  if (!native.Open(spec)) {
+  if (!native.Open(shape)) {
     ThreadEnded = true;
     GraphError = GraphWindowFailed;
     return;

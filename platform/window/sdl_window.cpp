@@ -73,7 +73,7 @@ bool ProbeDisplay(DisplayInfo& info) {
   return ok;
 }
 
-bool NativeWindow::Open(const WindowSpec& spec) {
+bool NativeWindow::Open(const WindowSpec& shape) {
   Close();
   StartVideo(videoStarted_);
   if (!videoStarted_) {
@@ -81,11 +81,11 @@ bool NativeWindow::Open(const WindowSpec& spec) {
     return false;
   }
   Uint32 flags = SDL_WINDOW_HIDDEN;
-  if (spec.kind == WindowKind::Borderless) flags |= SDL_WINDOW_BORDERLESS;
-  int x = spec.placedBySystem ? int(SDL_WINDOWPOS_UNDEFINED) : spec.x;
-  int y = spec.placedBySystem ? int(SDL_WINDOWPOS_UNDEFINED) : spec.y;
-  window_ = SDL_CreateWindow(spec.title.c_str(), x, y, spec.clientWidth > 0 ? spec.clientWidth : 1,
-                             spec.clientHeight > 0 ? spec.clientHeight : 1, flags);
+  if (shape.kind == WindowKind::Borderless) flags |= SDL_WINDOW_BORDERLESS;
+  int x = shape.placedBySystem ? int(SDL_WINDOWPOS_UNDEFINED) : shape.x;
+  int y = shape.placedBySystem ? int(SDL_WINDOWPOS_UNDEFINED) : shape.y;
+  window_ = SDL_CreateWindow(shape.title.c_str(), x, y, shape.clientWidth > 0 ? shape.clientWidth : 1,
+                             shape.clientHeight > 0 ? shape.clientHeight : 1, flags);
   if (!window_) {
     RememberError();
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
@@ -96,10 +96,10 @@ bool NativeWindow::Open(const WindowSpec& spec) {
   token_ = nextToken.fetch_add(1);
   translator_ = KeyTranslator();
   pending_ = {};
-  if (spec.iconPixels && spec.iconWidth > 0 && spec.iconHeight > 0) {
+  if (shape.iconPixels && shape.iconWidth > 0 && shape.iconHeight > 0) {
     SDL_Surface* icon = SDL_CreateRGBSurfaceWithFormatFrom(
-        const_cast<uint32_t*>(spec.iconPixels), spec.iconWidth, spec.iconHeight, 32,
-        spec.iconWidth * 4, SDL_PIXELFORMAT_ARGB8888);
+        const_cast<uint32_t*>(shape.iconPixels), shape.iconWidth, shape.iconHeight, 32,
+        shape.iconWidth * 4, SDL_PIXELFORMAT_ARGB8888);
     if (icon) {
       SDL_SetWindowIcon(window_, icon);
       SDL_FreeSurface(icon);

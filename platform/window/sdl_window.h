@@ -63,7 +63,7 @@ class NativeWindow {
 
   // Starts video on the calling thread and creates the window hidden. False when video or
   // the window cannot be made; nothing is then left open.
-  bool Open(const WindowSpec& spec);
+  bool Open(const WindowSpec& shape);
   // Maps and raises the window and waits until it is on screen.
   void Show();
   // Destroys the window and ends video on this thread.

@@ -380,12 +380,12 @@ TEST(AudioLifecycleTest, EnvironmentChoosesTheVirtualClockAndBassFreeWritesItsWa
   AdvanceVirtualClock(700);
   ASSERT_NE(BASS_Free(), 0);
 
-  SDL_AudioSpec spec;
+  SDL_AudioSpec wavFormat;
   Uint8* data = nullptr;
   Uint32 bytes = 0;
-  ASSERT_NE(SDL_LoadWAV(out.c_str(), &spec, &data, &bytes), nullptr);
-  EXPECT_EQ(spec.freq, 22050);
-  EXPECT_EQ(spec.channels, 1);
+  ASSERT_NE(SDL_LoadWAV(out.c_str(), &wavFormat, &data, &bytes), nullptr);
+  EXPECT_EQ(wavFormat.freq, 22050);
+  EXPECT_EQ(wavFormat.channels, 1);
   ASSERT_EQ(bytes, 2u * 1000);
   const int16_t* frames = reinterpret_cast<const int16_t*>(data);
   EXPECT_EQ(frames[0], 1234);
