@@ -155,9 +155,13 @@ bool NativeWindow::WaitEvent(WindowEvent& out, int timeoutMs) {
   for (;;) {
     int remaining = int(deadline - SDL_GetTicks());
     SDL_Event ev;
-    if (!SDL_WaitEventTimeout(&ev, remaining > 0 ? remaining : 0)) {
+    // Polled, not waited for: while a thread blocks in SDL's own wait, an event pushed from
+    // another thread makes SDL send an X wake-up message to the waiting window, and if that
+    // window is being destroyed at that moment Xlib ends the process with BadWindow.
+    if (!SDL_PollEvent(&ev)) {
       if (remaining <= 0) return false;
-      continue;  // woken early without an event: wait for the rest of the time
+      SDL_Delay(1);
+      continue;
     }
     switch (ev.type) {
       case SDL_USEREVENT:

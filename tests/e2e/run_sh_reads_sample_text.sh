@@ -7,7 +7,9 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$out/audio.raw"
-"$root/run.sh" </dev/null >"$out/stdout" 2>"$out/stderr" || {
+# A private X server: no other test's window or key press can reach this one.
+xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp -noreset" \
+  "$root/run.sh" </dev/null >"$out/stdout" 2>"$out/stderr" || {
   echo "run.sh failed with exit code $?"; cat "$out/stderr"; exit 1; }
 [ -s "$out/stdout" ] && { echo "unexpected output:"; cat "$out/stdout"; exit 1; }
 bytes=$(stat -c %s "$out/audio.raw")
