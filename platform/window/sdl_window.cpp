@@ -1,6 +1,9 @@
 // SDL2 window, display probe, presentation and cross-thread requests (see sdl_window.h).
 #include "platform/window/sdl_window.h"
 
+#include <X11/Xlib.h>
+#include <X11/Xproto.h>
+
 #include <atomic>
 #include <cstring>
 #include <mutex>
@@ -9,6 +12,21 @@
 namespace window {
 
 namespace {
+
+// While the window thread waits for events, an event pushed from another thread makes SDL
+// send an X wake-up message to the waiting window. When that window is being destroyed at
+// that moment the X server answers BadWindow, and Xlib's default handler would end the whole
+// process. Such an error is harmless (the wake-up is no longer needed): it is ignored, and
+// every other error goes to the handler that was there before.
+XErrorHandler previousXErrorHandler = nullptr;
+int IgnoreWakeupToVanishedWindow(Display* display, XErrorEvent* error) {
+  if (error->error_code == BadWindow && error->request_code == X_SendEvent) return 0;
+  return previousXErrorHandler ? previousXErrorHandler(display, error) : 0;
+}
+void IgnoreWakeupsToVanishedWindows() {
+  XErrorHandler current = XSetErrorHandler(IgnoreWakeupToVanishedWindow);
+  if (current != IgnoreWakeupToVanishedWindow) previousXErrorHandler = current;
+}
 
 std::atomic<uint32_t> nextToken{1};
 std::mutex lastErrorLock;
@@ -38,7 +56,10 @@ void StartVideo(bool& started) {
   for (int attempt = 0; attempt < 5; ++attempt) {
     if (attempt > 0) SDL_Delay(20);
     started = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
-    if (started) return;
+    if (started) {
+      IgnoreWakeupsToVanishedWindows();
+      return;
+    }
   }
 }
 
@@ -155,13 +176,9 @@ bool NativeWindow::WaitEvent(WindowEvent& out, int timeoutMs) {
   for (;;) {
     int remaining = int(deadline - SDL_GetTicks());
     SDL_Event ev;
-    // Polled, not waited for: while a thread blocks in SDL's own wait, an event pushed from
-    // another thread makes SDL send an X wake-up message to the waiting window, and if that
-    // window is being destroyed at that moment Xlib ends the process with BadWindow.
-    if (!SDL_PollEvent(&ev)) {
+    if (!SDL_WaitEventTimeout(&ev, remaining > 0 ? remaining : 0)) {
       if (remaining <= 0) return false;
-      SDL_Delay(1);
-      continue;
+      continue;  // woken early without an event: wait for the rest of the time
     }
     switch (ev.type) {
       case SDL_USEREVENT:
