@@ -8,6 +8,7 @@ namespace {
 constexpr uint32_t kPadBefore = 4;
 constexpr uint32_t kPadAfter = 8;
 constexpr int kHalfBandReach = 31;  // taps on each side of the decimation filter's centre
+static_assert(kHalfBandReach % 2 == 1, "the outermost taps are odd ones");
 constexpr uint64_t kLevelStepLimit = (3ull << 32) / 2;  // read a coarser copy above step 1.5
 
 // Windowed-sinc half-band low-pass for decimating by 2 (cut-off at a quarter of the input rate).
@@ -31,6 +32,29 @@ struct HalfBandType {
 const HalfBandType& HalfBand() {
   static const HalfBandType filter;
   return filter;
+}
+
+// One coarser copy: every second frame of `src` low-passed by the half-band filter, frames
+// outside `src` counting as silence. The filter is symmetric and its even taps other than the
+// centre are zero, so each output frame takes one product per pair of odd taps.
+void DecimateByTwo(const float* src, int64_t srcCount, float* dst, uint32_t dstCount) {
+  constexpr int kPairs = (kHalfBandReach + 1) / 2;
+  const HalfBandType& h = HalfBand();
+  const float centreTap = h.tap[kHalfBandReach];
+  float pairTap[kPairs];
+  for (int k = 0; k < kPairs; ++k) pairTap[k] = h.tap[kHalfBandReach + 2 * k + 1];
+  auto at = [&](int64_t i) { return i >= 0 && i < srcCount ? src[i] : 0.0f; };
+  for (uint32_t j = 0; j < dstCount; ++j) {
+    const int64_t centre = 2 * int64_t(j);
+    float sum = centreTap * src[centre];
+    if (centre >= kHalfBandReach && centre + kHalfBandReach < srcCount) {
+      const float* c = src + centre;
+      for (int k = 0; k < kPairs; ++k) sum += pairTap[k] * (c[-(2 * k + 1)] + c[2 * k + 1]);
+    } else {
+      for (int k = 0; k < kPairs; ++k) sum += pairTap[k] * (at(centre - (2 * k + 1)) + at(centre + 2 * k + 1));
+    }
+    dst[j] = sum;
+  }
 }
 
 inline float Hermite(const float* x, float f) {
@@ -80,17 +104,7 @@ bool BuildMixSample(MixSampleType& s, const float* mono, uint32_t frames) {
     if (l == 0) {
       std::copy(mono, mono + frames, dst);
     } else {
-      const float* src = s.level[l - 1];
-      const int64_t srcCount = count[l - 1];
-      const HalfBandType& h = HalfBand();
-      for (uint32_t j = 0; j < count[l]; ++j) {
-        const int64_t centre = 2 * int64_t(j);
-        const int64_t lo = std::max<int64_t>(-kHalfBandReach, -centre);
-        const int64_t hi = std::min<int64_t>(kHalfBandReach, srcCount - 1 - centre);
-        double sum = 0;
-        for (int64_t m = lo; m <= hi; ++m) sum += double(h.tap[m + kHalfBandReach]) * src[centre + m];
-        dst[j] = float(sum);
-      }
+      DecimateByTwo(s.level[l - 1], int64_t(count[l - 1]), dst, count[l]);
     }
     at += count[l] + kPadAfter + kPadBefore;
   }

@@ -52,7 +52,7 @@ TEST(Hlasivo, ReadsTheSamplesInRuleOrderJoinedWhereTheOverlapsSay) {
   WriteBytes(t.path / "text.txt", "abca.");
   TProgram p;
   ASSERT_TRUE(p.Start(t.path, {"text.txt", "CZ", "100"}));
-  ASSERT_EQ(p.Wait(40), 0);
+  ASSERT_EQ(p.Wait(40), 0) << "stderr: " << p.Stderr();
   EXPECT_EQ(p.Stderr(), "");
   EXPECT_EQ(p.Stdout(), "");
   auto audio = p.Audio();
