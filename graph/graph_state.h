@@ -164,6 +164,8 @@ extern std::atomic<WindowHook> MouseHook;
 // Starts the window thread for `request` (stored by InitGraph); returns false when the thread
 // could not be started. The thread sets WindowOpen when the window exists, or GraphError -4.
 bool StartWindowThread(const WindowRequest& request);
+// Waits until the window thread has either made the window (true) or failed (false).
+bool AwaitWindowCreation();
 // Asks the window thread to show the window and waits until it has.
 void ShowGraphWindow();
 // Asks the window thread to destroy the window and waits until the thread has ended.
@@ -196,6 +198,10 @@ void InstallStandardFonts();
 void ResetDrawingState();
 // opengl.cpp: creates the window's and the back buffer's OpenGL contexts; false (and
 // OpenGLReady false) when they cannot be made. ReleaseOpenGL drops them (CloseGraphWindow).
+// StartPreparingOpenGL begins making them in the background (InitGraph's first step);
+// EndOpenGLPreparation waits for that work and drops what it made (the program's end).
+void StartPreparingOpenGL();
+void EndOpenGLPreparation();
 bool PrepareOpenGL();
 void ReleaseOpenGL();
 extern bool OpenGLAvailable;  // both contexts exist

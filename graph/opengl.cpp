@@ -8,9 +8,17 @@
 // picture into the window's surface and presents it. The page's context renders straight into
 // the pixels of a 32-bit drawing page; pages of other depths get a 32-bit shadow, whose pixels
 // that OpenGL changed reach the page each time a target is selected again or the window swaps.
+//
+// Making a pair of contexts and compiling what their first picture upload needs takes tens of
+// milliseconds (the first time also loading the driver), so pairs are made ahead of need on a
+// helper thread: the first when InitGraph begins, in parallel with opening the window; the
+// next as soon as a window takes its pair, ready for the window after it. A pair handed to a
+// window is fresh as far as the program can tell: each context gets the viewport and scissor
+// box of its own buffer, as a context made current for the first time does.
 #include <algorithm>
 #include <cfenv>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include "graph/drawing_state.h"
@@ -48,12 +56,25 @@ uint32_t RgbToBgra(raster::ColorRef rgb) {
   return (uint32_t(raster::RedOf(rgb)) << 16) | (uint32_t(raster::GreenOf(rgb)) << 8) | raster::BlueOf(rgb);
 }
 
-// Shadow row y counts from the bottom, as OpenGL's rows do.
+// Shadow row y counts from the bottom, as OpenGL's rows do. Indexed pages go through a table
+// of their colours, 8-bit ones straight from their rows.
 void FillShadowFromPage(raster::Surface& page) {
-  PageShadow.assign(size_t(page.Width()) * page.Height(), 0);
-  for (int y = 0; y < page.Height(); ++y)
-    for (int x = 0; x < page.Width(); ++x)
-      PageShadow[size_t(page.Height() - 1 - y) * page.Width() + x] = 0xFF000000u | RgbToBgra(page.PixelToRgb(page.GetPixel(x, y)));
+  const int width = page.Width(), height = page.Height(), bits = page.BitsPerPixel();
+  PageShadow.resize(size_t(width) * height);
+  uint32_t shown[256];
+  if (bits <= 8)
+    for (uint32_t i = 0; i < (1u << bits); ++i) shown[i] = 0xFF000000u | RgbToBgra(page.PixelToRgb(i));
+  for (int y = 0; y < height; ++y) {
+    uint32_t* out = PageShadow.data() + size_t(height - 1 - y) * width;
+    if (bits == 8) {
+      const uint8_t* row = page.Row(y);
+      for (int x = 0; x < width; ++x) out[x] = shown[row[x]];
+    } else if (bits < 8) {
+      for (int x = 0; x < width; ++x) out[x] = shown[page.GetPixel(x, y)];
+    } else {
+      for (int x = 0; x < width; ++x) out[x] = 0xFF000000u | RgbToBgra(page.PixelToRgb(page.GetPixel(x, y)));
+    }
+  }
   PageSnapshot = PageShadow;
 }
 
@@ -130,6 +151,71 @@ OSMesaContext MakeContext() {
   return nullptr;
 }
 
+struct ContextPair {
+  OSMesaContext window = nullptr;
+  OSMesaContext buffer = nullptr;
+};
+
+void DestroyPair(ContextPair& pair) {
+  if (pair.window) OSMesaDestroyContext(pair.window);
+  if (pair.buffer) OSMesaDestroyContext(pair.buffer);
+  pair = {};
+}
+
+// On the helper thread: a pair, each context having drawn one small picture already.
+ContextPair MakeWarmPair() {
+  ContextPair pair{MakeContext(), MakeContext()};
+  if (!pair.window || !pair.buffer) {
+    DestroyPair(pair);
+    return pair;
+  }
+  // Mesa compiles other code for pictures whose sides are not powers of two, as pages' are.
+  constexpr int kSide = 17;
+  std::vector<uint32_t> scratch(kSide * kSide, 0xFF000000u);
+  for (OSMesaContext context : {pair.window, pair.buffer})
+    if (OSMesaMakeCurrent(context, scratch.data(), GL_UNSIGNED_BYTE, kSide, kSide))
+      UploadColorBuffer(scratch, kSide, kSide);
+  OSMesaMakeCurrent(nullptr, nullptr, GL_UNSIGNED_BYTE, 0, 0);
+  return pair;
+}
+
+// Owned by the application thread; ReadyPair is written by the helper until it is joined.
+std::thread* PairMaker = nullptr;
+ContextPair ReadyPair;
+
+void StartMakingPair() {
+  if (PairMaker || ReadyPair.window) return;
+  try {
+    PairMaker = new std::thread([] { ReadyPair = MakeWarmPair(); });
+  } catch (const std::system_error&) {  // no thread: the pair is made when it is needed
+  }
+}
+
+ContextPair TakePair() {
+  if (PairMaker) {
+    PairMaker->join();
+    delete PairMaker;
+    PairMaker = nullptr;
+  } else if (!ReadyPair.window) {
+    ReadyPair = MakeWarmPair();
+  }
+  ContextPair pair = ReadyPair;
+  ReadyPair = {};
+  return pair;
+}
+
+// Whether each context of the window's pair has been bound to its real buffer yet.
+bool WindowContextBound = false, BufferContextBound = false;
+
+// What a context's first binding sets from its buffer: a pair made on scratch gets it at its
+// first binding to a real one.
+void SetBoxesAtFirstBinding(bool& bound, int width, int height) {
+  if (bound) return;
+  glViewport(0, 0, width, height);
+  glScissor(0, 0, width, height);
+  bound = true;
+}
+
 bool MakeCurrent(bool toWindow) {
   if (toWindow) {
     ShadowedPage = nullptr;
@@ -138,6 +224,7 @@ bool MakeCurrent(bool toWindow) {
     if (!OSMesaMakeCurrent(WindowGLContext, WindowBackBuffer.data(), GL_UNSIGNED_BYTE, GLWidth, GLHeight))
       return false;
     UploadColorBuffer(picture, GLWidth, GLHeight);
+    SetBoxesAtFirstBinding(WindowContextBound, GLWidth, GLHeight);
     return true;
   }
   raster::Surface* page = BufferDC.SelectedSurface();
@@ -151,6 +238,7 @@ bool MakeCurrent(bool toWindow) {
     if (!OSMesaMakeCurrent(BufferGLContext, page->Bits(), GL_UNSIGNED_BYTE, page->Width(), page->Height()))
       return false;
     UploadColorBuffer(picture, page->Width(), page->Height());
+    SetBoxesAtFirstBinding(BufferContextBound, page->Width(), page->Height());
     return true;
   }
   ShadowedPage = page;
@@ -158,6 +246,7 @@ bool MakeCurrent(bool toWindow) {
   if (!OSMesaMakeCurrent(BufferGLContext, PageShadow.data(), GL_UNSIGNED_BYTE, page->Width(), page->Height()))
     return false;
   UploadColorBuffer(PageSnapshot, page->Width(), page->Height());
+  SetBoxesAtFirstBinding(BufferContextBound, page->Width(), page->Height());
   return true;
 }
 #endif
@@ -166,28 +255,52 @@ bool MakeCurrent(bool toWindow) {
 
 namespace graph_state {
 
+void StartPreparingOpenGL() {
+#ifdef HLASIVO_HAVE_OSMESA
+  StartMakingPair();
+#endif
+}
+
 bool PrepareOpenGL() {
   OpenGLAvailable = false;
   OpenGLOnWindow = false;
 #ifdef HLASIVO_HAVE_OSMESA
-  // Making contexts may change the thread's floating-point control state; the caller keeps its own.
+  // Binding contexts may change the thread's floating-point control state; the caller keeps its own.
   std::fenv_t saved;
   std::fegetenv(&saved);
   GLWidth = ClientMaxX + 1;
   GLHeight = ClientMaxY + 1;
   WindowBackBuffer.assign(size_t(GLWidth) * GLHeight, 0xFF000000u);
-  WindowGLContext = MakeContext();
-  BufferGLContext = MakeContext();
-  std::feclearexcept(FE_ALL_EXCEPT);
-  std::fesetenv(&saved);
+  ContextPair pair = TakePair();
+  WindowGLContext = pair.window;
+  BufferGLContext = pair.buffer;
+  WindowContextBound = BufferContextBound = false;
+  bool ready = false;
   if (WindowGLContext && BufferGLContext) {
     OpenGLAvailable = true;
     SelectOpenGLTarget(false);
-    if (GraphError == GraphOk) return true;
+    ready = GraphError == GraphOk;
+  }
+  std::feclearexcept(FE_ALL_EXCEPT);
+  std::fesetenv(&saved);
+  if (ready) {
+    StartMakingPair();  // for the next window, now that this one no longer waits for the processors
+    return true;
   }
   ReleaseOpenGL();
 #endif
   return false;
+}
+
+void EndOpenGLPreparation() {
+#ifdef HLASIVO_HAVE_OSMESA
+  if (PairMaker) {
+    PairMaker->join();
+    delete PairMaker;
+    PairMaker = nullptr;
+  }
+  DestroyPair(ReadyPair);
+#endif
 }
 
 void ReleaseOpenGL() {

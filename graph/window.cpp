@@ -99,14 +99,12 @@ const char* ErrorMessage(int16_t code) {
   }
 }
 
-// The waits for the window thread poll this often.
-void PollPause() { std::this_thread::sleep_for(std::chrono::milliseconds(10)); }
-
 // A window still open when the program ends is closed, whichever way the program ends
 // (a set-up failure leaves through exit()). Registered at the first opening, after every
 // start-up of the program's modules, so that it runs before their state is torn down.
 void CloseAtProgramEnd() {
   if (WindowOpen) CloseGraphWindow();
+  EndOpenGLPreparation();
   PageColorTable.clear();
 }
 
@@ -202,6 +200,16 @@ void InitGraph(int16_t& driver, int16_t& mode, std::string_view caption) {
     CurrentMode = mode;
   }
 
+  // The OpenGL contexts are made in the background while the window opens. An opening that
+  // ends before it takes them waits for that work and drops it: no helper outlives the call.
+  StartPreparingOpenGL();
+  struct DropUnusedContexts {
+    bool taken = false;
+    ~DropUnusedContexts() {
+      if (!taken) EndOpenGLPreparation();
+    }
+  } openGLWork;
+
   // Without a display the driver and mode are still judged first (against a screen that
   // anything fits), so that their codes come out as they would with one.
   const bool haveDisplay = MeasureScreen();
@@ -238,8 +246,7 @@ void InitGraph(int16_t& driver, int16_t& mode, std::string_view caption) {
     GraphError = GraphWindowFailed;
     return;
   }
-  while (!WindowOpen && GraphError == GraphOk) PollPause();
-  if (GraphError != GraphOk) {
+  if (!AwaitWindowCreation()) {
     EndWindowThread();  // the thread has failed and ends by itself; collect it
     GraphError = GraphWindowFailed;
     return;
@@ -251,11 +258,15 @@ void InitGraph(int16_t& driver, int16_t& mode, std::string_view caption) {
 
   graph_state::InstallStandardFonts();
   if (GraphError != GraphOk) {  // open but not shown, as the missing font leaves it
+    // The libraries the background work loaded register their clean-up first, so that the
+    // program's end still closes the window before they are torn down.
+    EndOpenGLPreparation();
     RegisterProgramEnd(false);
     return;
   }
   graph_state::ResetDrawingState();
   int16_t result = GraphOk;
+  openGLWork.taken = true;
   if (!PrepareOpenGL()) result = GraphNoOpenGL;
   RegisterProgramEnd(true);
   ShowGraphWindow();

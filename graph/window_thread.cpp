@@ -12,6 +12,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -46,6 +48,26 @@ std::atomic<uint32_t> WindowToken{0};  // 0 until the window exists
 // window's objects before their release (the request itself travels through SDL's queue,
 // which gives no such guarantee the tools can see).
 std::atomic<bool> DestroyRequested{false};
+
+// The application thread sleeps on this while it waits for the window thread to make, show or
+// destroy the window; the window thread signals it after each of those steps.
+// Never destroyed: a thread that ends the program (exit() from a library's fatal error handler)
+// must not find them torn down under a waiter.
+std::mutex& ProgressLock = *new std::mutex;
+std::condition_variable& ProgressChanged = *new std::condition_variable;
+
+// Called by the window thread after it changed WindowOpen, WindowShown, ThreadEnded or
+// GraphError. Taking the lock orders the change before a waiter's next look.
+void SignalProgress() {
+  { std::lock_guard<std::mutex> lock(ProgressLock); }
+  ProgressChanged.notify_all();
+}
+
+template <typename Done>
+void AwaitProgress(Done done) {
+  std::unique_lock<std::mutex> lock(ProgressLock);
+  ProgressChanged.wait(lock, done);
+}
 
 // Guarded by DrawingLock.
 raster::Rect PendingRepaint;  // window area to repaint from the display page
@@ -104,6 +126,7 @@ void OnCreate(window::NativeWindow& native) {
   CallHook(MouseHook, window::kMessageCreate);
   CallHook(KeyboardHook, window::kMessageCreate);
   WindowOpen = true;
+  SignalProgress();
 }
 
 void OnDestroy() {
@@ -157,6 +180,7 @@ void OnShow(window::NativeWindow& native, WindowStyleType style) {
   }
   OnPaint(native, {0, 0, ClientMaxX + 1, ClientMaxY + 1});
   WindowShown = true;
+  SignalProgress();
 }
 
 void OnKeys(const window::WindowEvent& event) {
@@ -220,8 +244,9 @@ void GraphWindowThread(WindowRequest request) {
 
   window::NativeWindow native;
   if (!native.Open(shape)) {
-    ThreadEnded = true;
     GraphError = GraphWindowFailed;
+    ThreadEnded = true;
+    SignalProgress();
     return;
   }
   OnCreate(native);
@@ -259,10 +284,8 @@ void GraphWindowThread(WindowRequest request) {
   native.Close();
   GraphError = GraphOk;  // the code the message loop ends with
   ThreadEnded = true;
+  SignalProgress();
 }
-
-// The waits for the window thread poll this often.
-void PollPause() { std::this_thread::sleep_for(std::chrono::milliseconds(10)); }
 
 }  // namespace
 
@@ -300,24 +323,22 @@ bool StartWindowThread(const WindowRequest& request) {
   return true;
 }
 
+bool AwaitWindowCreation() {
+  AwaitProgress([] { return WindowOpen || ThreadEnded; });
+  return WindowOpen;
+}
+
 void ShowGraphWindow() {
-  bool posted = false;
-  while (!WindowShown && !ThreadEnded) {
-    if (!posted) posted = window::PostWindowRequest(WindowToken, kRequestShow);
-    PollPause();
-  }
+  // Called once the window exists, so its token is known.
+  if (window::PostWindowRequest(WindowToken, kRequestShow)) AwaitProgress([] { return WindowShown || ThreadEnded; });
 }
 
 void EndWindowThread() {
   if (!WindowThread) return;
   DestroyRequested.store(true, std::memory_order_release);
-  bool posted = false;
-  while (!ThreadEnded) {
-    uint32_t token = WindowToken;
-    // Only a window that exists can be asked; a thread that failed ends by itself.
-    if (!posted && token != 0) posted = window::PostWindowRequest(token, kRequestDestroy);
-    PollPause();
-  }
+  // Only a window that exists can be asked; a thread that failed ends by itself.
+  AwaitProgress([] { return WindowToken != 0 || ThreadEnded; });
+  if (uint32_t token = WindowToken; token != 0 && !ThreadEnded) window::PostWindowRequest(token, kRequestDestroy);
   WindowThread->join();
   delete WindowThread;
   WindowThread = nullptr;

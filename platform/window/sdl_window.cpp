@@ -18,6 +18,11 @@ namespace {
 // that moment the X server answers BadWindow, and Xlib's default handler would end the whole
 // process. Such an error is harmless (the wake-up is no longer needed): it is ignored, and
 // every other error goes to the handler that was there before.
+//
+// The handler is installed before SDL starts video, never after: SDL keeps the handler it
+// finds, puts a safety net of its own in front of it, and puts the one it found back when
+// video ends, before it closes its connections. The error for a wake-up often arrives only
+// then, so the handler SDL found must already be this one.
 XErrorHandler previousXErrorHandler = nullptr;
 int IgnoreWakeupToVanishedWindow(Display* display, XErrorEvent* error) {
   if (error->error_code == BadWindow && error->request_code == X_SendEvent) return 0;
@@ -53,13 +58,11 @@ void StartVideo(bool& started) {
   // refuses connections while it does; the probe's connection, closed just before the
   // window's is made, can be that last client. A few quick further tries tell that from no
   // display at all. (Test servers run with -noreset and never get here.)
+  IgnoreWakeupsToVanishedWindows();
   for (int attempt = 0; attempt < 5; ++attempt) {
     if (attempt > 0) SDL_Delay(20);
     started = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
-    if (started) {
-      IgnoreWakeupsToVanishedWindows();
-      return;
-    }
+    if (started) return;
   }
 }
 

@@ -218,6 +218,33 @@ class TDisplay {
     return 0;
   }
 
+  // Every top-level window as "pid WxH viewable|unmapped", for failure messages.
+  std::string DescribeWindows() {
+    std::string out;
+    Atom pidAtom = XInternAtom(d, "_NET_WM_PID", False);
+    Window root, parent, *children = nullptr;
+    unsigned n = 0;
+    if (!XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &n)) return "(no window tree)";
+    for (unsigned i = 0; i < n; ++i) {
+      Atom type;
+      int format;
+      unsigned long items, after;
+      unsigned char* data = nullptr;
+      long owner = -1;
+      if (XGetWindowProperty(d, children[i], pidAtom, 0, 1, False, XA_CARDINAL, &type, &format, &items, &after,
+                             &data) == Success &&
+          data && items == 1)
+        owner = *reinterpret_cast<long*>(data);
+      if (data) XFree(data);
+      XWindowAttributes a;
+      if (!XGetWindowAttributes(d, children[i], &a)) continue;
+      out += "[pid " + std::to_string(owner) + " " + std::to_string(a.width) + "x" + std::to_string(a.height) +
+             (a.map_state == IsViewable ? " viewable" : " unmapped") + "] ";
+    }
+    if (children) XFree(children);
+    return out.empty() ? "(none)" : out;
+  }
+
   TImage Shot(Window w) {
     TImage img;
     XWindowAttributes a;
@@ -254,10 +281,14 @@ inline bool Key(Window w, const char* name) {
   return std::system(cmd.c_str()) == 0;
 }
 
-// Only presses a key that ends the program. Its window may be gone before xdotool has finished
+// Presses a key that ends the program. Its window may be gone before xdotool has finished
 // talking to it, so xdotool's result says nothing; the exit code tells whether the key arrived.
+// The key is released again through the server itself (not through the vanished window): a key
+// left held down repeats into every window focused afterwards, which would answer the next
+// program's wait for a key.
 inline void PressKey(Window w, const char* name) {
-  std::string cmd = "xdotool keydown --window " + std::to_string(w) + " " + name + " >/dev/null 2>&1";
+  std::string cmd = "xdotool keydown --window " + std::to_string(w) + " " + name + " >/dev/null 2>&1; xdotool keyup " +
+                    name + " >/dev/null 2>&1";
   (void)!std::system(cmd.c_str());
 }
 

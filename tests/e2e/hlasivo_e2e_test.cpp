@@ -188,8 +188,8 @@ TEST(Hlasivo, EachSetUpFailureShowsItsRedLineAndEndsWithItsCodeAfterAKey) {
     SCOPED_TRACE("exit code " + std::to_string(cases[i].code));
     const pid_t pid = runs[i].pid;
     Window w = x.FindWindow(pid, 360, 160, 40);
-    ASSERT_NE(w, 0u) << "no set-up window of 360 x 160; the program ended with " << runs[i].Wait(0)
-                     << ", stderr: " << runs[i].Stderr();
+    ASSERT_NE(w, 0u) << "no set-up window of 360 x 160 of pid " << pid << "; windows: " << x.DescribeWindows()
+                     << "; the program ended with " << runs[i].Wait(0) << ", stderr: " << runs[i].Stderr();
     const int row = cases[i].row;
     TImage img = ShotWhen(
         x, w,
