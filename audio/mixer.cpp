@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace {
 
@@ -36,24 +37,23 @@ const HalfBandType& HalfBand() {
 
 // One coarser copy: every second frame of `src` low-passed by the half-band filter, frames
 // outside `src` counting as silence. The filter is symmetric and its even taps other than the
-// centre are zero, so each output frame takes one product per pair of odd taps.
-void DecimateByTwo(const float* src, int64_t srcCount, float* dst, uint32_t dstCount) {
+// centre are zero, so an output frame j is the centre tap times src[2j] plus, for each pair of
+// odd taps k, tap times (src[2j - 2k - 1] + src[2j + 2k + 1]). Those are odd frames, which
+// `odd` holds side by side with silence around them: every sum then runs over plain rows.
+void DecimateByTwo(const float* src, int64_t srcCount, float* dst, uint32_t dstCount, std::vector<float>& odd) {
   constexpr int kPairs = (kHalfBandReach + 1) / 2;
   const HalfBandType& h = HalfBand();
+  const int64_t oddCount = srcCount / 2;
+  odd.assign(size_t(oddCount + 2 * kPairs), 0.0f);
+  float* o = odd.data() + kPairs;
+  for (int64_t i = 0; i < oddCount; ++i) o[i] = src[2 * i + 1];
   const float centreTap = h.tap[kHalfBandReach];
-  float pairTap[kPairs];
-  for (int k = 0; k < kPairs; ++k) pairTap[k] = h.tap[kHalfBandReach + 2 * k + 1];
-  auto at = [&](int64_t i) { return i >= 0 && i < srcCount ? src[i] : 0.0f; };
-  for (uint32_t j = 0; j < dstCount; ++j) {
-    const int64_t centre = 2 * int64_t(j);
-    float sum = centreTap * src[centre];
-    if (centre >= kHalfBandReach && centre + kHalfBandReach < srcCount) {
-      const float* c = src + centre;
-      for (int k = 0; k < kPairs; ++k) sum += pairTap[k] * (c[-(2 * k + 1)] + c[2 * k + 1]);
-    } else {
-      for (int k = 0; k < kPairs; ++k) sum += pairTap[k] * (at(centre - (2 * k + 1)) + at(centre + 2 * k + 1));
-    }
-    dst[j] = sum;
+  for (uint32_t j = 0; j < dstCount; ++j) dst[j] = centreTap * src[2 * size_t(j)];
+  for (int k = 0; k < kPairs; ++k) {
+    const float tap = h.tap[kHalfBandReach + 2 * k + 1];
+    const float* before = o - k - 1;  // src[2j - 2k - 1]
+    const float* after = o + k;       // src[2j + 2k + 1]
+    for (uint32_t j = 0; j < dstCount; ++j) dst[j] += tap * (before[j] + after[j]);
   }
 }
 
@@ -93,18 +93,19 @@ bool BuildMixSample(MixSampleType& s, const float* mono, uint32_t frames) {
     total += kPadBefore + n + kPadAfter;
     if (n <= 2) break;
   }
-  s.storage.assign(total, 0.0f);
+  if (!s.storage.Allocate(total)) return false;  // zeros: the padding stays silent
   s.frames = frames;
   s.levelCount = levels;
   size_t at = kPadBefore;
+  std::vector<float> odd;
   for (int l = 0; l < levels; ++l) {
-    float* dst = s.storage.data() + at;
+    float* dst = s.storage.Data() + at;
     s.level[l] = dst;
     s.levelFrames[l] = count[l];
     if (l == 0) {
       std::copy(mono, mono + frames, dst);
     } else {
-      DecimateByTwo(s.level[l - 1], int64_t(count[l - 1]), dst, count[l]);
+      DecimateByTwo(s.level[l - 1], int64_t(count[l - 1]), dst, count[l], odd);
     }
     at += count[l] + kPadAfter + kPadBefore;
   }

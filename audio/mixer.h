@@ -22,6 +22,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "audio/sample_memory.h"
+
 inline constexpr int kMixLevelCount = 9;      // copies decimated by 1, 2, 4, ... 256
 inline constexpr int kMixVoiceCount = 256;    // playbacks sounding at once, all samples together
 inline constexpr uint32_t kMixBlockFrames = 512;  // frames mixed in one pass of the accumulator
@@ -34,11 +36,11 @@ struct MixSampleType {
   int levelCount = 0;
   const float* level[kMixLevelCount] = {};  // frame 0 of each copy; zero padding on both sides
   uint32_t levelFrames[kMixLevelCount] = {};
-  std::vector<float> storage;
+  SampleMemoryType storage;
 };
 
 // Builds the sample and its decimated copies from `frames` mono values in -1..1.
-// False when `frames` is 0.
+// False when `frames` is 0 or no memory is left.
 bool BuildMixSample(MixSampleType& sample, const float* mono, uint32_t frames);
 
 enum : uint32_t { kVoiceFree = 0, kVoiceLive = 1, kVoiceDone = 2 };

@@ -101,7 +101,11 @@ bool DecodeWav(const uint8_t* data, size_t size, WavSoundType& sound) {
   if (layout.tag == kFormatPcm || layout.tag == kFormatFloat) ownBytes = (layout.bits + 7) / 8;
   ok = ok && ownBytes > 0 && uint64_t(frames) * channels * ownBytes <= 0x7FFFFFFFu;
 
-  if (ok) {
+  if (ok && wavFormat.format == AUDIO_S16LSB && channels == 1) {
+    // The usual voice sample: 16-bit mono, converted in one plain pass.
+    sound.mono.resize(frames);
+    for (uint32_t i = 0; i < frames; ++i) sound.mono[i] = float(int16_t(Read16(buffer + size_t(i) * 2))) / 32768.0f;
+  } else if (ok) {
     sound.mono.resize(frames);
     const float scale = 1.0f / float(channels);
     for (uint32_t i = 0; i < frames; ++i) {

@@ -192,6 +192,9 @@ bool TakeQueuedKey(uint8_t& key);
 
 // text.cpp: adds the standard fonts; -5 in GraphError when one is missing.
 void InstallStandardFonts();
+// text.cpp: asks the font system for the standard faces ahead (it remembers the answers), so
+// that installing them later is quick; needs no window.
+void LookUpStandardFaces();
 // viewport.cpp: the default drawing state (viewport, colours, line, fill, text settings) on
 // both device contexts. InitGraph runs it on every opening, after the pages exist; it also
 // forgets the clip and fill-pattern state of any earlier window.

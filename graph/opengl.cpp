@@ -162,7 +162,9 @@ void DestroyPair(ContextPair& pair) {
   pair = {};
 }
 
-// On the helper thread: a pair, each context having drawn one small picture already.
+// On the helper thread: a pair whose page context has drawn one small picture already, as
+// InitGraph binds that one at once. The window's context is bound only when a program makes
+// the window its target, and compiles its code then.
 ContextPair MakeWarmPair() {
   ContextPair pair{MakeContext(), MakeContext()};
   if (!pair.window || !pair.buffer) {
@@ -172,9 +174,8 @@ ContextPair MakeWarmPair() {
   // Mesa compiles other code for pictures whose sides are not powers of two, as pages' are.
   constexpr int kSide = 17;
   std::vector<uint32_t> scratch(kSide * kSide, 0xFF000000u);
-  for (OSMesaContext context : {pair.window, pair.buffer})
-    if (OSMesaMakeCurrent(context, scratch.data(), GL_UNSIGNED_BYTE, kSide, kSide))
-      UploadColorBuffer(scratch, kSide, kSide);
+  if (OSMesaMakeCurrent(pair.buffer, scratch.data(), GL_UNSIGNED_BYTE, kSide, kSide))
+    UploadColorBuffer(scratch, kSide, kSide);
   OSMesaMakeCurrent(nullptr, nullptr, GL_UNSIGNED_BYTE, 0, 0);
   return pair;
 }

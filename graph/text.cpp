@@ -13,6 +13,13 @@
 #include "graph/graph_state.h"
 #include "platform/fonts/fonts.h"
 
+namespace {
+
+constexpr const char* kStandardFontNames[6] = {"Courier New",     "System", "MS Sans Serif",
+                                               "Times New Roman", "Arial",  "Lucida Console"};
+
+}  // namespace
+
 namespace graph_state {
 
 TFontString FontSlots[kFontSlotCount];
@@ -21,14 +28,16 @@ TextSettingsType TextSettings{0, 0, 16, 0, 0};
 // InitGraph's entry into the public font installation.
 void InstallStandardFonts() { ::InstallStandardFonts(); }
 
+void LookUpStandardFaces() {
+  for (const char* face : kStandardFontNames) fonts::FaceAvailable(face);
+}
+
 }  // namespace graph_state
 
 using namespace graph_state;
 
 namespace {
 
-constexpr const char* kStandardFonts[6] = {"Courier New",     "System", "MS Sans Serif",
-                                           "Times New Roman", "Arial",  "Lucida Console"};
 constexpr size_t kMaxTextLength = 255;
 
 std::string_view Cut(std::string_view text) { return text.substr(0, std::min(text.size(), kMaxTextLength)); }
@@ -167,7 +176,7 @@ void ReadFontInfo(ShortText& faceName, int16_t& widest, int16_t& height, bool& t
 
 void InstallStandardFonts() {
   for (TFontString& slot : FontSlots) slot.Clear();
-  for (const char* face : kStandardFonts) {
+  for (const char* face : kStandardFontNames) {
     AddTextFont(face);
     if (GraphError != GraphOk) return;
   }

@@ -246,6 +246,7 @@ void InitGraph(int16_t& driver, int16_t& mode, std::string_view caption) {
     GraphError = GraphWindowFailed;
     return;
   }
+  LookUpStandardFaces();  // while the window thread makes the window
   if (!AwaitWindowCreation()) {
     EndWindowThread();  // the thread has failed and ends by itself; collect it
     GraphError = GraphWindowFailed;

@@ -36,6 +36,8 @@ enum Request : uint32_t {
 // Drawing through to the window is presented at most this often; the changes made in the
 // meantime are gathered into one rectangle.
 constexpr auto kPresentInterval = std::chrono::milliseconds(4);
+// How long showing the window waits at most for the window system to expose it.
+constexpr auto kFirstExposureWait = std::chrono::milliseconds(200);
 
 // Owned by the application thread. A plain pointer, so that no static teardown can find a
 // running thread object (the program's end closes the window first).
@@ -179,8 +181,6 @@ void OnShow(window::NativeWindow& native, WindowStyleType style) {
     LearnedFrame = {f.left, f.top, f.right, f.bottom};
   }
   OnPaint(native, {0, 0, ClientMaxX + 1, ClientMaxY + 1});
-  WindowShown = true;
-  SignalProgress();
 }
 
 void OnKeys(const window::WindowEvent& event) {
@@ -252,12 +252,13 @@ void GraphWindowThread(WindowRequest request) {
   OnCreate(native);
 
   auto lastPresent = std::chrono::steady_clock::now() - kPresentInterval;
-  for (bool running = true; running;) {
-    window::WindowEvent event;
-    if (!native.WaitEvent(event, 100)) continue;
+  bool running = true;
+  bool exposed = false;
+  auto handle = [&](const window::WindowEvent& event) {
     switch (event.type) {
       case window::WindowEvent::Type::Repaint:
         OnPaint(native, event.rect);
+        exposed = exposed || event.exposure;
         break;
       case window::WindowEvent::Type::Close:
         // The application decides: the window stays until it calls CloseGraphWindow.
@@ -270,13 +271,30 @@ void GraphWindowThread(WindowRequest request) {
       case window::WindowEvent::Type::Request:
         if (event.request == kRequestRefresh) {
           OnRefresh(native, lastPresent);
-        } else if (event.request == kRequestShow) {
-          OnShow(native, WindowStyleType(record.Style));
         } else if (event.request == kRequestDestroy && DestroyRequested.load(std::memory_order_acquire)) {
           OnDestroy();
           running = false;
         }
         break;
+    }
+  };
+  for (window::WindowEvent event; running;) {
+    if (!native.WaitEvent(event, 100)) continue;
+    if (event.type == window::WindowEvent::Type::Request && event.request == kRequestShow) {
+      OnShow(native, WindowStyleType(record.Style));
+      // The window system's first exposure of the new window (which follows the showing by
+      // a moment) is handled before InitGraph returns: arriving later, it would repaint the
+      // window from a page the program has meanwhile drawn on with the screen update off.
+      const auto giveUp = std::chrono::steady_clock::now() + kFirstExposureWait;
+      while (running && !exposed) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(giveUp - std::chrono::steady_clock::now());
+        if (left.count() <= 0) break;
+        if (native.WaitEvent(event, int(left.count()))) handle(event);
+      }
+      WindowShown = true;
+      SignalProgress();
+    } else {
+      handle(event);
     }
   }
   WindowToken = 0;

@@ -3,7 +3,7 @@
 # Usage: scripts/deps.sh run|test
 set -euo pipefail
 mode=${1:-run}
-need=(cmake g++ pkg-config libsdl2-dev libfreetype-dev libfontconfig-dev libx11-dev
+need=(cmake g++ pkg-config libsdl2-dev libfreetype-dev libfontconfig-dev libx11-dev libxrandr-dev
       fonts-liberation fonts-liberation2 fonts-dejavu-core fonts-dejavu-extra
       libosmesa6-dev libegl-dev libgl-dev)
 if [ "$mode" = test ]; then

@@ -27,8 +27,9 @@ struct DisplayInfo {
   FrameSize frame;            // as far as the window manager reports it before a window shows
 };
 
-// Measures the display on a short-lived thread of its own (video up, read, video down), so the
-// calling thread never holds the video subsystem. False when no display can be opened.
+// Measures the display: an X display over a short connection of its own, another through
+// SDL's video on a short-lived thread (video up, read, video down), so that the calling thread
+// never holds the video subsystem. False when no display can be opened.
 bool ProbeDisplay(DisplayInfo& info);
 
 enum class WindowKind : uint8_t { Framed, Borderless };
@@ -49,6 +50,7 @@ struct WindowEvent {
   enum class Type : uint8_t { Repaint, Close, Keys, Request };
   Type type = Type::Repaint;
   raster::Rect rect;                    // Repaint: the part to repaint (client coordinates)
+  bool exposure = false;                // Repaint: the window system uncovered the window
   int keyCount = 0;                     // Keys
   KeyMessage keys[KeyTranslator::kMaxMessages];
   uint32_t request = 0;                 // Request: the code given to PostWindowRequest

@@ -385,9 +385,6 @@ TEST_F(GraphWindowOnScreen, APageDrawnOffScreenShowsOnlyWithSetDisplayPage) {
 
 TEST_F(GraphWindowOnScreen, UpdateOffKeepsTheScreenUntilUpdateOnOrARepaint) {
   ASSERT_TRUE(Opened(Open(NoPalette, CustomMode, "Update", 200, 100)));
-  // The first exposure of a window just shown can come a moment after InitGraph returns, and
-  // it repaints from the page: let it pass before drawing off screen.
-  std::this_thread::sleep_for(200ms);
   const raster::ColorRef blue = raster::MakeRgb(0, 0, 255), white = raster::MakeRgb(255, 255, 255);
   ScreenUpdate(UpdateOff);
   EXPECT_FALSE(graph_state::DrawThrough);
