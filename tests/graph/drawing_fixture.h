@@ -11,6 +11,7 @@
 #include "graph/graph.h"
 #include "graph/graph_state.h"
 #include "platform/raster/raster.h"
+#include "tests/graph/x_server.h"
 
 namespace drawing_test {
 
@@ -32,6 +33,15 @@ class WindowTest : public ::testing::Test {
   void TearDown() override {
     if (GraphWindowOpen()) CloseGraphWindow();
   }
+};
+
+// A window test that reads the screen: on the shared X server a window of a test running in
+// parallel can lie over its window (and its closing exposes ours, which repaints it), so it
+// gets an X server of its own. The server outlives the window, which TearDown closes.
+class ScreenTest : public WindowTest {
+ protected:
+  void SetUp() override { ASSERT_TRUE(server_.Running()) << "Xvfb did not start"; }
+  x_server::PrivateServer server_;
 };
 
 // The same, for tests run once per driver.

@@ -12,7 +12,6 @@
 
 #include "examples/gallery_scene.h"
 #include "tests/graph/drawing_fixture.h"
-#include "tests/graph/x_server.h"
 
 using namespace drawing_test;
 
@@ -44,16 +43,7 @@ int MatchingPixels(const std::vector<uint8_t>& shot) {
   return same;
 }
 
-// On the shared server, a window of a test running in parallel can lie over ours and show in
-// the screenshot, so this test has an X server of its own; it outlives the window, which
-// TearDown closes.
-class GalleryWindowTest : public WindowTest {
- protected:
-  x_server::PrivateServer server_;
-};
-
-TEST_F(GalleryWindowTest, GalleryFiguresAppearInTheWindow) {
-  ASSERT_TRUE(server_.Running()) << "Xvfb did not start";
+TEST_F(ScreenTest, GalleryFiguresAppearInTheWindow) {
   const std::string title = "Hlasivo gallery test";
   SetGraphWindowSize(kWidth, kHeight);
   int16_t driver = NoPalette, mode = CustomMode;

@@ -442,7 +442,7 @@ bool ScreenshotUntil(Screenshot& shot, Done done) {
   return false;
 }
 
-TEST_F(DrawingTest, YellowTextReachesTheScreenAndSurvivesAnExpose) {
+TEST_F(ScreenTest, YellowTextReachesTheScreenAndSurvivesAnExpose) {
   ASSERT_TRUE(OpenWindow(D8bit));
   ASSERT_NE(graph_state::NativeWindowId.load(), 0u);
   ClearGraphWindow();
