@@ -208,6 +208,7 @@ void EndOpenGLPreparation();
 bool PrepareOpenGL();
 void ReleaseOpenGL();
 extern bool OpenGLAvailable;  // both contexts exist
+extern bool ProgramEnding;    // the program's end is closing the window: nothing is made ahead
 extern bool OpenGLOnWindow;   // the window's context is the current one
 // ScreenUpdate(UpdateNow) while the OpenGL target is the window: show its back buffer.
 void SwapOpenGLBuffers();

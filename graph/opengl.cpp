@@ -12,7 +12,9 @@
 // Making a pair of contexts and compiling what their first picture upload needs takes tens of
 // milliseconds (the first time also loading the driver), so pairs are made ahead of need on a
 // helper thread: the first when InitGraph begins, in parallel with opening the window; the
-// next as soon as a window takes its pair, ready for the window after it. A pair handed to a
+// next when a window that had OpenGL closes, ready for the window after it (not while a
+// window is open: the program may start other processes then, and a fork while a helper
+// thread holds a lock of a memory checker's allocator leaves the child stuck). A pair handed to a
 // window is fresh as far as the program can tell: each context gets the viewport and scissor
 // box of its own buffer, as a context made current for the first time does.
 #include <algorithm>
@@ -33,6 +35,7 @@ namespace graph_state {
 
 bool OpenGLAvailable = false;
 bool OpenGLOnWindow = false;
+bool ProgramEnding = false;
 
 }  // namespace graph_state
 
@@ -284,10 +287,7 @@ bool PrepareOpenGL() {
   }
   std::feclearexcept(FE_ALL_EXCEPT);
   std::fesetenv(&saved);
-  if (ready) {
-    StartMakingPair();  // for the next window, now that this one no longer waits for the processors
-    return true;
-  }
+  if (ready) return true;
   ReleaseOpenGL();
 #endif
   return false;
@@ -305,6 +305,7 @@ void EndOpenGLPreparation() {
 }
 
 void ReleaseOpenGL() {
+  const bool hadContexts = OpenGLAvailable;
   FlushShadow();
 #ifdef HLASIVO_HAVE_OSMESA
   OSMesaMakeCurrent(nullptr, nullptr, GL_UNSIGNED_BYTE, 0, 0);
@@ -318,6 +319,10 @@ void ReleaseOpenGL() {
   WindowBackBuffer.clear();
   OpenGLAvailable = false;
   OpenGLOnWindow = false;
+#ifdef HLASIVO_HAVE_OSMESA
+  // A program that had OpenGL may open another window: its pair is made meanwhile.
+  if (hadContexts && !ProgramEnding) StartMakingPair();
+#endif
 }
 
 void SwapOpenGLBuffers() {

@@ -103,6 +103,7 @@ const char* ErrorMessage(int16_t code) {
 // (a set-up failure leaves through exit()). Registered at the first opening, after every
 // start-up of the program's modules, so that it runs before their state is torn down.
 void CloseAtProgramEnd() {
+  ProgramEnding = true;
   if (WindowOpen) CloseGraphWindow();
   EndOpenGLPreparation();
   PageColorTable.clear();

@@ -35,6 +35,15 @@ void IgnoreWakeupsToVanishedWindows() {
   if (current != IgnoreWakeupToVanishedWindow) previousXErrorHandler = current;
 }
 
+// Without a session bus, SDL's D-Bus use (input methods, screen saver) makes libdbus start one
+// through dbus-launch at every video start: a process forked per window, for nothing this
+// library needs, and a fork in the middle of a multi-threaded start. Where the environment
+// names no bus, it names one that cannot exist, so none is looked for. Done before main, while
+// the process has one thread: the environment must not change under running threads.
+struct NoSessionBusLaunch {
+  NoSessionBusLaunch() { setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/dev/null/no-session-bus", 0); }
+} noSessionBusLaunch;
+
 std::atomic<uint32_t> nextToken{1};
 std::mutex lastErrorLock;
 std::string lastError;
