@@ -5,10 +5,8 @@
 // Everything here runs on the application thread. Opening starts the window thread
 // (window_thread.cpp) and polls every 10 ms until the window exists; closing asks the thread
 // to destroy the window and polls until it has ended.
-#include <chrono>
 #include <cstdlib>
 #include <mutex>
-#include <thread>
 
 #include "graph/graph.h"
 #include "graph/graph_state.h"
